@@ -1,0 +1,6 @@
+// The process CPU-time clock, in seconds.
+#pragma once
+
+namespace korva {
+double cpu_seconds();
+}
