@@ -1,0 +1,37 @@
+// The run-parameter record: what the input deck gives and what the set-up derives from it.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "common/types.hpp"
+
+namespace korva {
+
+struct run_parameters {
+    std::string psfile;  // phase-shift file name (80 characters at most)
+    std::string xsfile;  // cross-section file name
+    std::string prefix = "   ";
+    std::string outname = "   _kor.   ";  // prefix + "_kor." + extension, 11 characters
+    int nat = 0;
+    std::vector<real> xat, yat, zat;  // Bohr radii
+    std::vector<int> iph;             // phase set of each atom
+    int lcore = 0;
+    real toll_lmax = 0;
+    int mmax = 0;
+    real eps = 0;
+    int nep = 0;
+    int iout = 0;
+    int if1 = 0;
+    int if2 = 0;
+    real ene = 0;
+    real fac = 0;
+    real esp = 0;
+    real rmin = 0;         // shortest bond, Bohr radii
+    double start_cpu = 0;  // seconds, at the initial timing line
+    double mark_cpu = 0;   // seconds, at the last timing line
+
+    // Sets the 3-letter extension of the output name.
+    void set_extension(const std::string& ext) { outname = prefix + "_kor." + ext; }
+};
+
+}  // namespace korva

@@ -1,0 +1,224 @@
+#include "driver/setup.hpp"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "common/capacities.hpp"
+#include "common/cputime.hpp"
+#include "common/errors.hpp"
+#include "common/textio.hpp"
+#include "common/units.hpp"
+#include "input/psread.hpp"
+
+namespace korva {
+
+namespace {
+
+std::string pad(const std::string& s, std::size_t w) {
+    std::string out = s;
+    if (out.size() < w) out.resize(w, ' ');
+    return out;
+}
+
+std::string centred(const std::string& s, std::size_t w) {
+    const std::size_t left = s.size() < w ? (w - s.size()) / 2 : 0;
+    return pad(std::string(left, ' ') + s, w);
+}
+
+void prompt(std::ostream& out, const char* text) {
+    out << (record() << text);
+    out.flush();
+}
+
+std::string deck_context(const char* what, const text_input& deck) {
+    return std::string("input deck, ") + what + " (line " + std::to_string(deck.line_number()) +
+           ")";
+}
+
+// One free-format read of the deck; a value that cannot be read or an input that ends early
+// ends the run with status 2.
+template <class... T>
+void deck_values(text_input& deck, const char* what, T&... v) {
+    const read_status st = read_values(deck, v...);
+    if (st == read_status::end)
+        throw read_error{std::string("input deck, ") + what + ": standard input ended early"};
+    if (st == read_status::bad)
+        throw read_error{deck_context(what, deck) + ": a value cannot be read"};
+}
+
+void deck_name(text_input& deck, const char* what, std::string& name) {
+    if (read_name(deck, name) != read_status::ok)
+        throw read_error{std::string("input deck, ") + what + ": standard input ended early"};
+}
+
+// A data file that must exist; false if it cannot be opened for reading.
+bool open_input(std::ifstream& f, const std::string& name) {
+    std::error_code ec;
+    if (name.empty() || std::filesystem::is_directory(name, ec)) return false;
+    f.open(name, std::ios::in | std::ios::binary);
+    return f.is_open();
+}
+
+[[noreturn]] void stop(std::ostream& out, const record& r) {
+    out << r;
+    throw run_stop{};
+}
+
+void require_finite(std::ostream& out, real v, const char* name) {
+    if (!std::isfinite(v))
+        stop(out, record() << " *** ERROR IN INPUT: " << name << " IS NOT A FINITE NUMBER ***");
+}
+
+}  // namespace
+
+void write_banner(std::ostream& out) {
+    out << "  ******************************************************\n";
+    out << "  ***                 KORVA PROGRAM                  ***\n";
+    out << "  ******************************************************\n";
+    out << pad(std::string(11, ' ') + "Version  12.2023 (C++ edition)", 53) << '\n';
+    out << "            Tested and compiled - Dec 2023           " << '\n';
+    out << centred("C++20 standard build", 53) << '\n';
+    out << ' ' << '\n';
+    out << "  Full multiple scattering XANES in real space,\n";
+    out << "  continued-fraction recursion for the inverse matrix.\n";
+    out << ' ' << '\n';
+    out << "  Method: R. Haydock, Solid State Phys. 35, 215 (1980)\n";
+    out << "  ------------------------------------------------------ " << '\n';
+    out << (record() << " ");
+    out << (record() << "  PRESENT MAIN DIMENSION PARAMETERS:");
+    out << (record() << "  -> number of atoms:               " << NAT_);
+    out << (record() << "  -> number of energy points:       " << NER_);
+    out << (record() << "  -> number different phase shifts: " << NPH_);
+    out << (record() << "  -> Maximum angular momentum:      " << LMPH_);
+    out << (record() << "  -> GT matrix dimension:           " << NDM_);
+    out << (record() << " ");
+}
+
+void setup_run(run_state& st, text_input& deck, std::ostream& out) {
+    run_parameters& p = st.par;
+    write_banner(out);
+
+    prompt(out, "> INPUT PHASE SHIFTS FILE NAME");
+    deck_name(deck, "prompt 1 (phase-shift file name)", p.psfile);
+    prompt(out, "> INPUT CROSS-SECTION FILE NAME");
+    deck_name(deck, "prompt 2 (cross-section file name)", p.xsfile);
+
+    std::ifstream psf, xsf;
+    if (!open_input(psf, p.psfile))
+        stop(out, record() << " *** ERROR PHASE SHIFT FILE NOT FOUND ***");
+    if (!open_input(xsf, p.xsfile))
+        stop(out, record() << " *** ERROR CROSS-SECTION FILE NOT FOUND ***");
+
+    prompt(out, "> COMMON (A3) STRING FOR OUTPUT FILES");
+    if (read_prefix(deck, p.prefix) != read_status::ok)
+        throw read_error{
+            "input deck, prompt 3 (prefix of the output files): standard input ended early"};
+    p.outname = p.prefix + "_kor.";
+
+    prompt(out, " NUMBER OF ATOMS IN THE STRUCTURE");
+    deck_values(deck, "prompt 4 (number of atoms)", p.nat);
+    if (p.nat > NAT_)
+        stop(out, record() << " DIMENSION ERROR SET NAT_  =" << p.nat << "    AT LEAST");
+    if (p.nat < 2)
+        stop(out, record() << " *** ERROR: THE STRUCTURE NEEDS AT LEAST 2 ATOMS, NUMBER OF ATOMS ="
+                           << p.nat << " ***");
+
+    prompt(out, " CARTESIAN COORDINATES (A) AND PHASES FOR EACH ATOM");
+    p.xat.assign(p.nat, 0.0f);
+    p.yat.assign(p.nat, 0.0f);
+    p.zat.assign(p.nat, 0.0f);
+    p.iph.assign(p.nat, 0);
+    for (int i = 0; i < p.nat; ++i) {
+        real x = 0, y = 0, z = 0;
+        int ip = 0;
+        const std::string what =
+            "prompt 5 (coordinates and phase set of atom " + std::to_string(i + 1) + ")";
+        deck_values(deck, what.c_str(), x, y, z, ip);
+        if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
+            stop(out, record() << " *** ERROR IN INPUT: COORDINATES OF ATOM" << i + 1
+                               << " ARE NOT FINITE NUMBERS ***");
+        p.xat[i] = x / bohr;
+        p.yat[i] = y / bohr;
+        p.zat[i] = z / bohr;
+        p.iph[i] = ip;
+    }
+
+    prompt(out, "> CORE STATE ANGULAR MOMENTUM ");
+    deck_values(deck, "prompt 6 (core state angular momentum)", p.lcore);
+    if (p.lcore < 0)
+        stop(out, record() << " *** ERROR IN INPUT: CORE STATE ANGULAR MOMENTUM" << p.lcore
+                           << " IS NEGATIVE ***");
+    prompt(out, "> TOLL_lmax, Mmax and EPS (inversion), NEP");
+    deck_values(deck, "prompt 7 (TOLL_lmax, Mmax, EPS, NEP)", p.toll_lmax, p.mmax, p.eps, p.nep);
+    require_finite(out, p.toll_lmax, "TOLL_lmax");
+    require_finite(out, p.eps, "EPS");
+    if (p.mmax < 0)
+        stop(out, record() << " *** ERROR IN INPUT: Mmax =" << p.mmax << " IS NEGATIVE ***");
+    if (p.nep < 1)
+        stop(out, record() << " *** ERROR IN INPUT: NEP =" << p.nep << " MUST BE AT LEAST 1 ***");
+    prompt(out, "> OUTPUT FLAGS: IOUT,IF1,IF2,ENE,FAC");
+    deck_values(deck, "prompt 8 (IOUT, IF1, IF2, ENE, FAC)", p.iout, p.if1, p.if2, p.ene, p.fac);
+    require_finite(out, p.ene, "ENE");
+    require_finite(out, p.fac, "FAC");
+    prompt(out, " ESPONENTE K**ESP DEL PLOT ");
+    deck_values(deck, "prompt 9 (ESP)", p.esp);
+    require_finite(out, p.esp, "ESP");
+
+    out << (record() << "   ");
+    out << (record() << "  CORE STATE ANGULAR MOMENTUM " << p.lcore);
+    out << (record() << "         ");
+
+    phase_table& t = st.phases;
+    {
+        text_input ps(psf), xs(xsf);
+        psread(out, ps, xs, p.lcore, t);
+    }
+    psf.close();
+    xsf.close();
+    if (t.nen == 0)
+        stop(out, record() << " *** ERROR: THE PHASE SHIFT FILE HOLDS NO ENERGY POINT ***");
+    for (int i = 1; i <= p.nat; ++i)
+        if (p.iph[i - 1] < 1 || p.iph[i - 1] > t.nphs)
+            stop(out, record() << " *** ERROR IN INPUT: PHASE SET" << p.iph[i - 1] << " OF ATOM"
+                               << i << " IS NOT IN THE PHASE SHIFT FILE (1 TO" << t.nphs
+                               << ") ***");
+
+    if (p.nep < t.nen) {
+        out << (record() << " NUMBER OF ENERGY POINTS REDUCED TO " << p.nep);
+        t.nen = p.nep;
+    }
+    out << (record() << " ");
+    if (t.lmxall >= 35)
+        out << (record() << "  *****  ERROR IN \"KORVA\"!  INCREASE LMPH_ TO " << t.lmxall + 1);
+
+    // The cut-off search of the energy loop starts from this value.
+    const int lstart = t.lmxall < LPROP_ ? t.lmxall : LPROP_;
+    out << (record() << "   ");
+    out << (record() << "  LMAX=" << lstart << "         MMAX=" << p.mmax << "        AND");
+    out << (record() << "  EPS =" << p.eps);
+    out << (record() << "   ");
+
+    // Two atoms at one place would make every bond quantity non-finite.
+    for (int i = 0; i < p.nat; ++i)
+        for (int j = i + 1; j < p.nat; ++j) {
+            const real dx = p.xat[j] - p.xat[i], dy = p.yat[j] - p.yat[i], dz = p.zat[j] - p.zat[i];
+            if (std::sqrt(dx * dx + dy * dy + dz * dz) == 0.0f)
+                stop(out, record() << " *** ERROR IN INPUT: ATOMS" << i + 1 << " AND" << j + 1
+                                   << " ARE AT THE SAME PLACE ***");
+        }
+    angles(st.frame, out, p.nat, p.xat.data(), p.yat.data(), p.zat.data(), st.bonds);
+
+    const int nb = p.nat * (p.nat - 1) / 2;
+    p.rmin = st.bonds.rbond[0];
+    for (int b = 2; b <= nb; ++b)
+        if (st.bonds.rbond[b - 1] <= p.rmin) p.rmin = st.bonds.rbond[b - 1];
+
+    p.start_cpu = cpu_seconds();
+    p.mark_cpu = p.start_cpu;
+    out << ' ' << ">>>>  initial CPU time " << std::string(8, ' ')
+        << field_f(p.start_cpu * 1000.0, 7, 2) << " ms  <<<<" << '\n';
+}
+
+}  // namespace korva
