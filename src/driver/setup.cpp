@@ -123,7 +123,7 @@ void setup_run(run_state& st, text_input& deck, std::ostream& out) {
         stop(out, record() << " DIMENSION ERROR SET NAT_  =" << p.nat << "    AT LEAST");
     if (p.nat < 2)
         stop(out, record() << " *** ERROR: THE STRUCTURE NEEDS AT LEAST 2 ATOMS, NUMBER OF ATOMS ="
-                           << p.nat << " ***");
+                           << p.nat << "***");
 
     prompt(out, " CARTESIAN COORDINATES (A) AND PHASES FOR EACH ATOM");
     p.xat.assign(p.nat, 0.0f);
@@ -138,7 +138,7 @@ void setup_run(run_state& st, text_input& deck, std::ostream& out) {
         deck_values(deck, what.c_str(), x, y, z, ip);
         if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
             stop(out, record() << " *** ERROR IN INPUT: COORDINATES OF ATOM" << i + 1
-                               << " ARE NOT FINITE NUMBERS ***");
+                               << "ARE NOT FINITE NUMBERS ***");
         p.xat[i] = x / bohr;
         p.yat[i] = y / bohr;
         p.zat[i] = z / bohr;
@@ -149,15 +149,15 @@ void setup_run(run_state& st, text_input& deck, std::ostream& out) {
     deck_values(deck, "prompt 6 (core state angular momentum)", p.lcore);
     if (p.lcore < 0)
         stop(out, record() << " *** ERROR IN INPUT: CORE STATE ANGULAR MOMENTUM" << p.lcore
-                           << " IS NEGATIVE ***");
+                           << "IS NEGATIVE ***");
     prompt(out, "> TOLL_lmax, Mmax and EPS (inversion), NEP");
     deck_values(deck, "prompt 7 (TOLL_lmax, Mmax, EPS, NEP)", p.toll_lmax, p.mmax, p.eps, p.nep);
     require_finite(out, p.toll_lmax, "TOLL_lmax");
     require_finite(out, p.eps, "EPS");
     if (p.mmax < 0)
-        stop(out, record() << " *** ERROR IN INPUT: Mmax =" << p.mmax << " IS NEGATIVE ***");
+        stop(out, record() << " *** ERROR IN INPUT: Mmax =" << p.mmax << "IS NEGATIVE ***");
     if (p.nep < 1)
-        stop(out, record() << " *** ERROR IN INPUT: NEP =" << p.nep << " MUST BE AT LEAST 1 ***");
+        stop(out, record() << " *** ERROR IN INPUT: NEP =" << p.nep << "MUST BE AT LEAST 1 ***");
     prompt(out, "> OUTPUT FLAGS: IOUT,IF1,IF2,ENE,FAC");
     deck_values(deck, "prompt 8 (IOUT, IF1, IF2, ENE, FAC)", p.iout, p.if1, p.if2, p.ene, p.fac);
     require_finite(out, p.ene, "ENE");
@@ -181,9 +181,8 @@ void setup_run(run_state& st, text_input& deck, std::ostream& out) {
         stop(out, record() << " *** ERROR: THE PHASE SHIFT FILE HOLDS NO ENERGY POINT ***");
     for (int i = 1; i <= p.nat; ++i)
         if (p.iph[i - 1] < 1 || p.iph[i - 1] > t.nphs)
-            stop(out, record() << " *** ERROR IN INPUT: PHASE SET" << p.iph[i - 1] << " OF ATOM"
-                               << i << " IS NOT IN THE PHASE SHIFT FILE (1 TO" << t.nphs
-                               << ") ***");
+            stop(out, record() << " *** ERROR IN INPUT: PHASE SET" << p.iph[i - 1] << "OF ATOM"
+                               << i << "IS NOT IN THE PHASE SHIFT FILE (1 TO" << t.nphs << ") ***");
 
     if (p.nep < t.nen) {
         out << (record() << " NUMBER OF ENERGY POINTS REDUCED TO " << p.nep);
@@ -205,8 +204,8 @@ void setup_run(run_state& st, text_input& deck, std::ostream& out) {
         for (int j = i + 1; j < p.nat; ++j) {
             const real dx = p.xat[j] - p.xat[i], dy = p.yat[j] - p.yat[i], dz = p.zat[j] - p.zat[i];
             if (std::sqrt(dx * dx + dy * dy + dz * dz) == 0.0f)
-                stop(out, record() << " *** ERROR IN INPUT: ATOMS" << i + 1 << " AND" << j + 1
-                                   << " ARE AT THE SAME PLACE ***");
+                stop(out, record() << " *** ERROR IN INPUT: ATOMS" << i + 1 << "AND" << j + 1
+                                   << "ARE AT THE SAME PLACE ***");
         }
     angles(st.frame, out, p.nat, p.xat.data(), p.yat.data(), p.zat.data(), st.bonds);
 

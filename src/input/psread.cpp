@@ -25,7 +25,7 @@ void skip_comment(std::ostream& out, text_input& in, const char* message, bool& 
 
 [[noreturn]] void non_finite(std::ostream& out, const char* file, int rec, long line) {
     out << (record() << " *** ERROR IN " << file << ": NON-FINITE VALUE IN RECORD" << rec
-                     << " AT LINE" << static_cast<int>(line) << " ***");
+                     << "AT LINE" << static_cast<int>(line) << "***");
     throw run_stop{};
 }
 

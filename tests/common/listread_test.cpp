@@ -39,8 +39,8 @@ TEST(ListRead, RealFormsOfOlderDataFiles) {
         const char* text;
         float value;
     };
-    const form forms[] = {{"1.5", 1.5f},     {"-.25", -0.25f},  {"1e-3", 1e-3f},  {"1.0D-01", 0.1f},
-                          {"1.0d+2", 100.0f}, {"12", 12.0f},     {"+3.", 3.0f},    {"2.5E2", 250.0f},
+    const form forms[] = {{"1.5", 1.5f},      {"-.25", -0.25f}, {"1e-3", 1e-3f}, {"1.0D-01", 0.1f},
+                          {"1.0d+2", 100.0f}, {"12", 12.0f},    {"+3.", 3.0f},   {"2.5E2", 250.0f},
                           {"0.1", 0.1f},      {"-0", -0.0f}};
     for (const form& f : forms) {
         float v = 0;

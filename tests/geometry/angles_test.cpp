@@ -29,10 +29,11 @@ TEST(Angles, ThreeAtomTableAndItsAzimuths) {
     c.add(0, 0, 0), c.add(0, 0, 2), c.add(1, 0, 0);
     std::string text;
     bond_list b = run_angles(c, &text);
-    EXPECT_EQ(text,
-              "  BOND    1   ATOMS   1   2   R=   2.00000   COS(FI)=   1.00000  THETA=   0.00000\n"
-              "  BOND    2   ATOMS   1   3   R=   1.00000   COS(FI)=   0.00000  THETA=   0.00000\n"
-              "  BOND    3   ATOMS   2   3   R=   2.23607   COS(FI)=  -0.89443  THETA=   0.00000\n");
+    EXPECT_EQ(
+        text,
+        "  BOND    1   ATOMS   1   2   R=   2.00000   COS(FI)=   1.00000  THETA=   0.00000\n"
+        "  BOND    2   ATOMS   1   3   R=   1.00000   COS(FI)=   0.00000  THETA=   0.00000\n"
+        "  BOND    3   ATOMS   2   3   R=   2.23607   COS(FI)=  -0.89443  THETA=   0.00000\n");
     EXPECT_FALSE(b.thetanz);
     // Fourth atom on +y: azimuth pi/2; on -y: 3 pi/2.
     c.add(0, 1, 0);
@@ -75,8 +76,9 @@ TEST(Angles, OnlyFiftyBondsListedButAllComputedInPairOrder) {
     for (int i = 1; i <= n; ++i)
         for (int j = i + 1; j <= n; ++j) {
             const int bnum = (i - 1) * (2 * n - i) / 2 + (j - i);
-            const double d = std::hypot(std::hypot(c.x[j - 1] - c.x[i - 1], c.y[j - 1] - c.y[i - 1]),
-                                        c.z[j - 1] - c.z[i - 1]);
+            const double d =
+                std::hypot(std::hypot(c.x[j - 1] - c.x[i - 1], c.y[j - 1] - c.y[i - 1]),
+                           c.z[j - 1] - c.z[i - 1]);
             EXPECT_NEAR(b.rbond[bnum - 1], d, 1e-5 * d) << i << "," << j;
         }
 }
@@ -92,7 +94,8 @@ TEST(Angles, AzimuthsAndCosinesReproduceTheBondDirections) {
     std::ostringstream out;
     angles(f, out, c.n(), c.x.data(), c.y.data(), c.z.data(), b);
     ASSERT_TRUE(f.jtheta);
-    double ey[3] = {f.zz[1] * f.xt0[2] - f.zz[2] * f.xt0[1], f.zz[2] * f.xt0[0] - f.zz[0] * f.xt0[2],
+    double ey[3] = {f.zz[1] * f.xt0[2] - f.zz[2] * f.xt0[1],
+                    f.zz[2] * f.xt0[0] - f.zz[0] * f.xt0[2],
                     f.zz[0] * f.xt0[1] - f.zz[1] * f.xt0[0]};
     const int n = c.n();
     int bnum = 1;

@@ -125,7 +125,8 @@ TEST(Psread, TooManyEnergyPointsEndsAfterTheSummary) {
                          "NER_=         150  ****\n"),
               std::string::npos);
     EXPECT_NE(r.out.find("ATOMS AND  151 ENERGY POINTS"), std::string::npos);
-    const std::string tail = "  ***** ERROR IN \"PSREAD\", INCREASE NER_ TO          151  IN THE CALLING PROGRAM\n";
+    const std::string tail =
+        "  ***** ERROR IN \"PSREAD\", INCREASE NER_ TO          151  IN THE CALLING PROGRAM\n";
     EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail);
     EXPECT_FALSE(read_files(records(150, 1, lm), sigma(150)).stopped);
 }

@@ -1,0 +1,53 @@
+#include "support/run_program.hpp"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace korva::test {
+
+std::filesystem::path scratch_dir(const std::string& tag) {
+    auto dir = std::filesystem::temp_directory_path() /
+               ("korva_test_" + std::to_string(::getpid()) + "_" + tag);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+void write_file(const std::filesystem::path& p, const std::string& text) {
+    std::ofstream f(p, std::ios::binary);
+    f << text;
+}
+
+std::string read_file(const std::filesystem::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+program_run run_in(const std::filesystem::path& dir, const std::string& deck,
+                   const std::string& binary) {
+    program_run r;
+    r.dir = dir;
+    write_file(dir / "deck.in", deck);
+    const std::string cmd =
+        "cd '" + dir.string() + "' && '" + binary + "' < deck.in > stdout.txt 2> stderr.txt";
+    const int raw = std::system(cmd.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    r.out = read_file(dir / "stdout.txt");
+    r.err = read_file(dir / "stderr.txt");
+    return r;
+}
+
+std::string mask_cpu(const std::string& text) {
+    // Every timing line carries one figure in milliseconds just before its unit.
+    static const std::regex figure(
+        R"(-?[0-9*.]+( ms  <<<<| msec  CPU time| msec CPU time| msec  <<<<))");
+    return std::regex_replace(text, figure, "#$1");
+}
+
+}  // namespace korva::test

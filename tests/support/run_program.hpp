@@ -1,0 +1,27 @@
+// Runs the korva program in a scratch directory and captures what it writes.
+#pragma once
+#include <filesystem>
+#include <map>
+#include <string>
+
+namespace korva::test {
+
+struct program_run {
+    int status = -1;
+    std::string out;  // standard output
+    std::string err;  // standard error
+    std::filesystem::path dir;
+};
+
+// A fresh, empty scratch directory (removed by the next call with the same tag).
+std::filesystem::path scratch_dir(const std::string& tag);
+// Writes a text file.
+void write_file(const std::filesystem::path& p, const std::string& text);
+std::string read_file(const std::filesystem::path& p);
+// Runs `binary` (default: korva) in `dir` with `deck` on standard input.
+program_run run_in(const std::filesystem::path& dir, const std::string& deck,
+                   const std::string& binary = KORVA_BINARY);
+// Replaces the CPU-time figures of the timing lines by '#', so runs can be compared.
+std::string mask_cpu(const std::string& text);
+
+}  // namespace korva::test
