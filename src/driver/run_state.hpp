@@ -1,16 +1,46 @@
 // Everything a run owns, from the deck to the spectra; one object per run.
 #pragma once
+#include <array>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "common/capacities.hpp"
+#include "common/types.hpp"
 #include "driver/run_parameters.hpp"
 #include "geometry/angles.hpp"
+#include "geometry/ylm.hpp"
 #include "input/phase_table.hpp"
+#include "post/fouplot.hpp"
+#include "propagator/cgc.hpp"
+#include "propagator/prop_tables.hpp"
+#include "recursion/matrix.hpp"
 
 namespace korva {
+
+// The signal of each final-state channel c = 1, 2 at each energy point e = 1..NER_.
+struct signal_arrays {
+    int nch = 1;
+    std::array<std::array<cplx, NER_>, 2> csig{};
+    std::array<std::array<real, NER_>, 2> xtot{}, camp{}, cphase{};
+    std::array<real, NER_> kwave{};
+    cplx& c(int ch, int e) { return csig[ch - 1][e - 1]; }
+};
 
 struct run_state {
     run_parameters par;
     phase_table phases;
     angles_frame frame;  // keeps the reference direction
     bond_list bonds;
+    int lmxtop = 0;      // largest cut-off of the run
+    ylm_table ylm;
+    prop_tables props;   // built on the first call of each builder, then reused
+    c3j0_cache c3j0s;
+    std::vector<cplx> gg = std::vector<cplx>(LDGG_ * LDGG_);
+    std::unique_ptr<matrix_store> matrix;  // sized by the run's largest order
+    signal_arrays sig;
+    fouplot_state fou;
+    std::ofstream dat, sigfile, chi, foufile;  // plot files, open until the run ends
 };
 
 }  // namespace korva
