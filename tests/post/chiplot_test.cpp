@@ -98,13 +98,6 @@ TEST(Chiplot, WeightAndExponentTitle) {
     EXPECT_EQ(lines_of(plot({3.0f}, {0.0f}, 0.0f))[6], "TITLE 9.5 8. SIZE 2 \"k**0.0\"");
 }
 
-TEST(Chiplot, NameIsElevenColumns) {
-    std::ostringstream file;
-    const real k = 3.0f, chi = 0.0f;
-    chiplot(file, NPI_, 1, &k, &chi, 0.0f, "ab _kor.chi");
-    EXPECT_EQ(lines_of(file.str())[5], " TITLE 3. 9.2 SIZE 3 \"ab _kor.chi\"");
-}
-
 TEST(Chiplot, NoNonFiniteValueIsWritten) {
     // k^40 overflows at k = 10 and 12; k^0.5 of a negative k and a NaN chi have no value; a
     // negative ESP makes 0^ESP infinite at k = 0, which the range never sees.

@@ -169,16 +169,6 @@ TEST(Interpmesh, MeshLongerThanTheCapacityIsCut) {
               std::string::npos);
 }
 
-TEST(Interpmesh, SlashKeepsTheStepGivenBefore) {
-    const int nen = 49;
-    const auto eph = energies_for_k(nen, 2.0f, 0.25f);
-    mesh_run r;
-    r.dk = 0.5f;
-    r.run("3 12 /\n0\n", eph, nen);
-    EXPECT_EQ(r.dk, 0.5f);
-    EXPECT_EQ(r.nmesh, 19);
-}
-
 TEST(Interpmesh, UnreadableAnswersSayWhichValue) {
     const int nen = 49;
     const auto eph = energies_for_k(nen, 2.0f, 0.25f);

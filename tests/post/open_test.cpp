@@ -62,17 +62,6 @@ TEST_F(OpenTest, ExistingLongerFileIsReplacedWhole) {
     EXPECT_EQ(slurp(p), " PLOT\n");
 }
 
-TEST_F(OpenTest, BlankPaddedPrefixNamesAFileWithBlanks) {
-    std::ostringstream out;
-    std::ofstream file;
-    const std::string p = path("ab _kor.dat");
-    open(out, file, p);
-    file << "x\n";
-    file.close();
-    EXPECT_TRUE(fs::exists(p));
-    EXPECT_EQ(out.str(), "  ... creating new file ...\n");
-}
-
 TEST_F(OpenTest, ConnectedStreamIsMovedToTheNewFile) {
     std::ostringstream out;
     std::ofstream file;

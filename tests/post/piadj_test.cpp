@@ -101,14 +101,5 @@ TEST(Piadj, WarningOncePerPointAndTurnsKept) {
     EXPECT_EQ(phase[3], -26.5f + twopi);
 }
 
-TEST(Piadj, SinglePointIsLeftAlone) {
-    const real kwave[1] = {2.0f};
-    real phase[1] = {-30.0f};
-    std::ostringstream out;
-    piadj(out, NER_, 1, kwave, phase, 5.0f);
-    EXPECT_EQ(phase[0], -30.0f);
-    EXPECT_EQ(out.str(), "");
-}
-
 }  // namespace
 }  // namespace korva
