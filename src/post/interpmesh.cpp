@@ -1,0 +1,134 @@
+#include "post/interpmesh.hpp"
+
+#include <cassert>
+#include <cmath>
+#include <string>
+
+#include "common/errors.hpp"
+#include "common/textio.hpp"
+
+namespace korva {
+
+namespace {
+
+const char* const prompt11 = " DAI KMIN K MAX, DK SPETTRO INTERPOLATO";
+const char* const prompt12 = " DISTANZA E0 TEORICO DA SOGLIA SPERIMENTALE";
+
+// One value of a prompt's list-directed read; a value the answer does not reach stays as it
+// was, as a slash leaves it.
+void get_value(list_read& r, real& v, int prompt_no, const char* prompt, const char* what) {
+    const read_status st = r.get(v);
+    if (st == read_status::ok) return;
+    std::string msg =
+        "prompt " + std::to_string(prompt_no) + " (" + std::string(prompt + 1) + "): ";
+    if (st == read_status::end) {
+        msg += "the input ended before " + std::string(what) + " was read";
+    } else {
+        msg += "the value of " + std::string(what) + " could not be converted to a real";
+    }
+    throw read_error{msg};
+}
+
+[[noreturn]] void stop(std::ostream& out, const record& message) {
+    out << message;
+    throw run_stop{};
+}
+
+}  // namespace
+
+void interpmesh(std::ostream& out, text_input& deck, real& kmin, real& kmax, real& dk, real& de0,
+                [[maybe_unused]] int ner, int nen, const real* eph, real* kwave, int npi,
+                int& nmesh, int norder, real* kmesh, real* chimesh, int* istart) {
+    assert(nen <= ner && norder >= 1 && npi >= 1);
+    // 13.6 eV per Rydberg (the mesh's own, coarser constant) and 0.263 k^2 per eV (1/A^2).
+    constexpr real ryd = 13.6f;
+    constexpr real k2_per_ev = 0.263f;
+
+    out << (record() << prompt11);
+    {
+        list_read r(deck);
+        get_value(r, kmin, 11, prompt11, "KMIN");
+        get_value(r, kmax, 11, prompt11, "KMAX");
+        get_value(r, dk, 11, prompt11, "DK");
+    }
+    if (!std::isfinite(kmin) || !std::isfinite(kmax) || !std::isfinite(dk)) {
+        stop(out,
+             record() << " **** ERROR IN \"INTERPMESH\": KMIN, KMAX AND DK MUST BE FINITE ****");
+    }
+    if (!(dk > 0.0f)) {
+        stop(out,
+             record() << " **** ERROR IN \"INTERPMESH\": DK =" << dk << "MUST BE POSITIVE ****");
+    }
+
+    out << (record() << prompt12);
+    {
+        list_read r(deck);
+        get_value(r, de0, 12, prompt12, "DE0");
+    }
+    if (!std::isfinite(de0)) {
+        stop(out, record() << " **** ERROR IN \"INTERPMESH\": DE0 MUST BE FINITE ****");
+    }
+
+    // The four-point interpolation needs norder distinct energy points.
+    if (nen < norder) {
+        stop(out, record() << " **** ERROR IN \"INTERPMESH\": ONLY" << nen << "ENERGY POINTS,"
+                           << norder << "NEEDED FOR THE INTERPOLATION ****");
+    }
+    for (int i = 0; i < nen; ++i) {
+        const real e = eph[i] + de0;
+        if (e < 0.0f) {
+            stop(out, record() << " **** ERROR IN \"INTERPMESH\": ENERGY POINT" << i + 1
+                               << "LIES BELOW THE SHIFTED EDGE (EPH + DE0 < 0) ****");
+        }
+        kwave[i] = std::sqrt(ryd * (e * k2_per_ev));
+        if (!std::isfinite(kwave[i])) {
+            stop(out, record() << " **** ERROR IN \"INTERPMESH\": ENERGY POINT" << i + 1
+                               << "HAS NO FINITE K ****");
+        }
+    }
+    // A Lagrange denominator is a product of k differences: equal or falling k break it.
+    for (int i = 1; i < nen; ++i) {
+        if (!(kwave[i] > kwave[i - 1])) {
+            stop(out, record() << " **** ERROR IN \"INTERPMESH\": K OF ENERGY POINTS" << i << "AND"
+                               << i + 1 << "DOES NOT INCREASE ****");
+        }
+    }
+
+    if (kmin < kwave[0]) {
+        kmin = kwave[0];
+        out << (record() << " MINIMUM k VALUE INCREASED =" << kmin);
+    }
+    if (kwave[nen - 1] < kmax) {
+        kmax = kwave[nen - 1];
+        out << (record() << " MAXIMUM k VALUE DECREASED =" << kmax);
+    }
+    if (!(kmin < kmax)) {
+        stop(out, record() << " **** ERROR IN \"INTERPMESH\": KMIN =" << kmin
+                           << "IS NOT BELOW KMAX =" << kmax << "****");
+    }
+
+    // Truncation toward zero; a count beyond the integer range (a tiny dk) saturates, which
+    // the capacity check below then cuts down.
+    const real count = (kmax - kmin) / dk + 1.0f;
+    nmesh = count < 2147483648.0f ? static_cast<int>(count) : 2147483647;
+    out << (record() << kmin << kmax << nmesh);
+    if (nmesh > npi) {
+        out << (record() << " **** DIMENSION ERROR NPI_ >" << nmesh << " ****");
+        nmesh = npi;  // the mesh arrays hold npi points: only the first npi are generated
+    }
+
+    // j is the 1-based energy index; it only moves forward.
+    int j = 1;
+    for (int i = 0; i < nmesh; ++i) {
+        kmesh[i] = dk * static_cast<real>(i) + kmin;
+        while (j < nen && kwave[j - 1] < kmesh[i]) ++j;
+        int s = j - norder / 2;
+        if (s < 1) s = 1;
+        if (s > nen - norder + 1) s = nen - norder + 1;
+        istart[i] = s;
+    }
+    for (int i = 0; i < nmesh; ++i) chimesh[i] = 0.0f;
+    out << (record() << " >>>>   INTERPOLATION MESH GENERATED   <<<<");
+}
+
+}  // namespace korva

@@ -1,0 +1,94 @@
+#include "post/open.hpp"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/errors.hpp"
+
+namespace korva {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh directory per test, removed afterwards.
+class OpenTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("korva_open_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    static std::string slurp(const std::string& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    fs::path dir_;
+};
+
+TEST_F(OpenTest, NewFileIsCreatedAndReported) {
+    std::ostringstream out;
+    std::ofstream file;
+    const std::string p = path("abc_kor.chi");
+    ASSERT_FALSE(fs::exists(p));
+    open(out, file, p);
+    EXPECT_EQ(out.str(), "  ... creating new file ...\n");
+    file << " SET MODE VECTOR\n";
+    file.close();
+    EXPECT_EQ(slurp(p), " SET MODE VECTOR\n");
+}
+
+TEST_F(OpenTest, ExistingLongerFileIsReplacedWhole) {
+    const std::string p = path("abc_kor.fou");
+    {
+        std::ofstream old(p);
+        for (int i = 0; i < 500; ++i) old << " old line " << i << '\n';
+    }
+    std::ostringstream out;
+    std::ofstream file;
+    open(out, file, p);
+    EXPECT_EQ(out.str(), "  ... warning! overwriting previous version ...\n");
+    file << " PLOT\n";
+    file.close();
+    EXPECT_EQ(slurp(p), " PLOT\n");
+}
+
+TEST_F(OpenTest, ConnectedStreamIsMovedToTheNewFile) {
+    std::ostringstream out;
+    std::ofstream file;
+    open(out, file, path("one"));
+    file << "first\n";
+    open(out, file, path("two"));
+    file << "second\n";
+    file.close();
+    EXPECT_EQ(slurp(path("one")), "first\n");
+    EXPECT_EQ(slurp(path("two")), "second\n");
+    EXPECT_EQ(out.str(), "  ... creating new file ...\n  ... creating new file ...\n");
+}
+
+TEST_F(OpenTest, UnwritablePathThrowsWithoutAMessage) {
+    std::ostringstream out;
+    std::ofstream file;
+    const std::string p = path("missing_dir/abc_kor.chi");
+    try {
+        open(out, file, p);
+        FAIL() << "no read_error";
+    } catch (const read_error& e) {
+        EXPECT_EQ(e.what, "cannot create or overwrite output file '" + p + "'");
+    }
+    EXPECT_EQ(out.str(), "");
+    // A directory exists but is no file to write either.
+    EXPECT_THROW(open(out, file, dir_.string()), read_error);
+}
+
+}  // namespace
+}  // namespace korva
