@@ -21,11 +21,12 @@ struct radial_boundary {
 
 // Numerov integration on a logarithmic mesh r = exp(x) with u = r^{1/2} w, so that
 // w'' = (r^2 (V - E) + (l + 1/2)^2) w has no singular term at the origin. The step in x is at most
-// 0.004 and shrinks with |E| rmt^2 so that every oscillation has at least ~200 points.
+// 0.004 and shrinks with the largest |r^2 (V - E)| + (l + 1/2)^2 on the mesh, so that a steep
+// barrier or a high energy gets as many points per decay length or wavelength as a weak one.
 radial_boundary radial_solve(const radial_potential& v, double rmt, cdouble energy, int l);
 
 // Number of mesh intervals radial_solve uses from the first mesh point to rmt.
-int radial_mesh_size(double rmt, cdouble energy);
+int radial_mesh_size(const radial_potential& v, double rmt, cdouble energy, int l);
 
 // Screened Coulomb potential of a nucleus of charge z: V(r) = -2 z/r exp(-r/a), Rydberg.
 struct screened_coulomb {
