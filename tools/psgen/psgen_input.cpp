@@ -70,7 +70,8 @@ std::vector<double> energy_grid(double first, double last, int n, bool in_k) {
         const double s = a + (b - a) * i / (n - 1);
         e[i] = in_k ? s * s : s;
     }
-    e[n - 1] = last;  // exactly the value asked for
+    e[0] = first;  // both ends exactly the values asked for
+    e[n - 1] = last;
     return e;
 }
 
