@@ -329,8 +329,9 @@ TEST(psgen_files, energy_grid_and_lcut) {
     EXPECT_EQ(adaptive_lcut(ts, 1e-6, 2), (std::vector<int>{2, 3, 3, 5}));
 }
 
-// f(1) = e^{4 - pi} / 16 / (1 - e^{-2 pi}) = 0.147763..., closed form of the law at x = 1;
-// f(0) = 1 (limit); large x: f ~ x^{-7/2} e^{4-2pi}... only the decrease is checked there.
+// Closed forms of the law: f(1) = e^{4 - pi} / 16 / (1 - e^{-2 pi}) (times e^{-4}/0.01831564,
+// the rounding of e^{-4} in the law); f(0) = 1; for large x f -> x^{-7/2} / (2 pi 0.01831564),
+// with relative corrections about pi/sqrt(x) (3e-4 at x = 1e8).
 TEST(psgen_files, hydrogenic_law_values) {
     const double pi = std::numbers::pi;
     const double f1 =
@@ -338,10 +339,13 @@ TEST(psgen_files, hydrogenic_law_values) {
     EXPECT_NEAR(hydrogenic_law(1.0), f1, 1e-14);
     EXPECT_NEAR(hydrogenic_law(0.0), 1.0, 1e-7);
     EXPECT_NEAR(hydrogenic_law(1e-6), 1.0, 1e-5);
+    const double x = 1e8;
+    const double tail = std::pow(x, -3.5) / (2.0 * pi * 0.01831564);
+    EXPECT_NEAR(hydrogenic_law(x) / tail, 1.0, 1e-3);
     double prev = hydrogenic_law(1e-6);
-    for (double x = 1e-3; x < 10.0; x *= 1.5) {
-        EXPECT_LT(hydrogenic_law(x), prev) << "x=" << x;
-        prev = hydrogenic_law(x);
+    for (double y = 1e-3; y < 10.0; y *= 1.5) {
+        EXPECT_LT(hydrogenic_law(y), prev) << "x=" << y;
+        prev = hydrogenic_law(y);
     }
 }
 
