@@ -1,6 +1,7 @@
 // The files korva-psgen writes, read back the way KORVA reads them: comment line, record counts,
 // grouping, the conjugation convention and the example data sets; and the input checks.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
