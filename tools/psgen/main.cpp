@@ -1,0 +1,74 @@
+// korva-psgen: writes a phase-shift file and a cross-section file for KORVA from a keyword input
+// (file named on the command line, or standard input).
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "psgen_input.hpp"
+#include "pstables.hpp"
+
+namespace {
+
+constexpr const char* usage =
+    "usage: korva-psgen [INPUT]   (no INPUT or '-' reads standard input)\n"
+    "writes the phase-shift and cross-section files named in INPUT (see tools/psgen/README.md)\n";
+
+// Writes the text to a temporary name first, so a failed run leaves no half-written file.
+void write_file(const std::string& name, const std::string& text) {
+    const std::string tmp = name + ".tmp";
+    {
+        std::ofstream os(tmp, std::ios::binary | std::ios::trunc);
+        if (!os) throw korva::psgen::psgen_error("cannot create " + tmp);
+        os << text;
+        os.close();
+        if (!os) throw korva::psgen::psgen_error("cannot write " + tmp);
+    }
+    if (std::rename(tmp.c_str(), name.c_str()) != 0) {
+        std::remove(tmp.c_str());
+        throw korva::psgen::psgen_error("cannot rename " + tmp + " to " + name);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace korva::psgen;
+    if (argc > 2 ||
+        (argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help"))) {
+        std::cerr << usage;
+        return argc > 2 ? 2 : 0;
+    }
+    try {
+        psgen_input p;
+        if (argc == 2 && std::string(argv[1]) != "-") {
+            std::ifstream in(argv[1]);
+            if (!in) throw psgen_error(std::string("cannot open ") + argv[1]);
+            p = read_psgen_input(in);
+        } else {
+            p = read_psgen_input(std::cin);
+        }
+        const psgen_tables tb = psgen_compute(p);
+        std::ostringstream ps, xs;
+        write_phase_file(ps, p, tb);
+        write_xs_file(xs, p, tb);
+        write_file(p.phase_file, ps.str());
+        write_file(p.xs_file, xs.str());
+
+        std::cout << "korva-psgen: " << tb.energies.size() << " energy points, " << p.types.size()
+                  << " type(s), " << tb.xs.front().size() << " cross-section record(s) per point\n";
+        for (std::size_t it = 0; it < p.types.size(); ++it)
+            std::cout << "  type " << it + 1 << ": Z = " << p.types[it].z
+                      << ", rmt = " << p.types[it].rmt << " Bohr, l cut " << tb.lcut.front()[it]
+                      << " .. " << tb.lcut.back()[it] << "\n";
+        std::cout << "  wrote " << p.phase_file << " and " << p.xs_file << "\n";
+        return 0;
+    } catch (const psgen_error& e) {
+        std::cerr << "korva-psgen: " << e.what() << "\n";
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "korva-psgen: " << e.what() << "\n";
+        return 1;
+    }
+}

@@ -1,0 +1,51 @@
+// The input of korva-psgen: atom types, energy grid, damping, angular-momentum range, edge data
+// and output file names, read from a short keyword file.
+#pragma once
+
+#include <istream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace korva::psgen {
+
+// Any input the tool cannot use: the message names the line and what is wrong with it.
+struct psgen_error : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct atom_type {
+    double z;    // nuclear charge
+    double rmt;  // muffin-tin radius, Bohr
+};
+
+// Ranges the tool accepts; the reader of the files takes at most 150 points and 6 types, l <= 35.
+constexpr int max_points = 150;        // energy points
+constexpr int max_types = 6;           // atom types
+constexpr int max_l = 35;              // largest l of the table
+constexpr double min_energy = 1.0e-4;  // Ry
+constexpr double max_energy = 400.0;   // Ry
+constexpr double max_gamma = 5.0;      // Ry
+
+struct psgen_input {
+    std::string title;
+    std::vector<atom_type> types;
+    std::vector<double> energies;  // Ry, strictly increasing
+    double gamma = 0.0;            // Ry
+    int lmax = 12;
+    double tcut = 1.0e-6;  // |t_l| below which the high l are left out
+    int lcore = 0;
+    double edge = 0.0;        // edge energy, Ry
+    double sigma_edge = 1.0;  // atomic cross-section at the edge, Mbarn
+    std::string phase_file;
+    std::string xs_file;
+};
+
+// Reads and checks the keyword input; throws psgen_error on anything it cannot use.
+psgen_input read_psgen_input(std::istream& in);
+
+// Energies of a grid from first to last (Ry) with n points, evenly spaced in E or, when in_k is
+// true, in k = sqrt(E).
+std::vector<double> energy_grid(double first, double last, int n, bool in_k);
+
+}  // namespace korva::psgen
