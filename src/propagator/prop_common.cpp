@@ -1,0 +1,18 @@
+#include "propagator/prop_common.hpp"
+
+#include "common/textio.hpp"
+
+namespace korva {
+
+std::string coeff_count_line(int ind, int lmax) {
+    // Column 1 is a blank, " >>>>  " fills columns 2-8; 68 columns in all.
+    return std::string(" ") + " >>>>  " + field_i(ind, 6) + " COEFF.    COMPUTED   " +
+           "Lmax =" + field_i(lmax, 4) + std::string(12, ' ') + "      <<<<";
+}
+
+void write_cutoff_warning(std::ostream& out, const char* name, int lmax) {
+    out << (record() << std::string(" WARNING IN SUBROUTINE \"") + name + "\" "
+                     << "PARAMETER LMAX MUST BE " << lmax << " AT LEAST");
+}
+
+}  // namespace korva
