@@ -72,7 +72,8 @@ assembly_result assemble(run_state& st, std::ostream& out, int e, bool changed) 
                     const int l = lof_i[a - 1];
                     const real sign = ((l + lp) % 2 == 0) ? 1.0f : -1.0f;
                     g.gt(o + a, q + beta) = gg[(a - 1) + (beta - 1) * LDGG_] * tj;
-                    g.gt(q + beta, o + a) = sign * (gg[(beta - 1) + (a - 1) * LDGG_] * t.til(e, l, pi));
+                    g.gt(q + beta, o + a) =
+                        sign * (gg[(beta - 1) + (a - 1) * LDGG_] * t.til(e, l, pi));
                 }
             }
             q += nj;

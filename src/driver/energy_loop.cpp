@@ -52,7 +52,9 @@ double elapsed_ms(run_parameters& p) {
 }
 
 // Final-state channel c = 1, 2 of the core state: its l.
-int channel_l0(int lcore, int c) { return lcore == 0 ? 1 : (c == 1 ? lcore - 1 : lcore + 1); }
+int channel_l0(int lcore, int c) {
+    return lcore == 0 ? 1 : (c == 1 ? lcore - 1 : lcore + 1);
+}
 
 // Points the loop cannot compute: a zero wave number (the propagators divide by k r), a zero
 // amplitude t_L0 of the absorbing atom (the normalisation divides by it), or a layout of the
@@ -93,7 +95,8 @@ void energy_loop(run_state& st, std::ostream& out) {
     const int lylm = 2 * st.lmxtop;
     st.ylm.resize(nb > 1 ? nb - 1 : 0, (lylm + 1) * (lylm + 1));
     for (int b = 2; b <= nb; ++b)
-        fill_ylm_column(out, static_cast<double>(st.bonds.cbond[b - 1]), lylm, st.ylm.column(b - 1));
+        fill_ylm_column(out, static_cast<double>(st.bonds.cbond[b - 1]), lylm,
+                        st.ylm.column(b - 1));
     out << ' ' << " >>>>    Ylm FUNCTIONS  COMPUTED   " << field_f(elapsed_ms(p), 6, 2)
         << " msec  CPU time  <<<<" << '\n';
 
@@ -117,7 +120,8 @@ void energy_loop(run_state& st, std::ostream& out) {
         out << (record() << "  *** THE PRESENT CALCULATION WILL BE STOPPED AT KEN =" << t.nen);
         out << (record() << "      ");
         if (t.nen == 0)
-            stop(out, record() << " *** ERROR: NO ENERGY POINT FITS THE MATRIX; NOTHING TO COMPUTE ***");
+            stop(out,
+                 record() << " *** ERROR: NO ENERGY POINT FITS THE MATRIX; NOTHING TO COMPUTE ***");
     }
 
     s.nch = p.lcore == 0 ? 1 : 2;
@@ -150,7 +154,8 @@ void energy_loop(run_state& st, std::ostream& out) {
     g.set_unit_diagonal();
 
     out << (record() << " ANGULAR MOMENTUM OF CORE ELECTRON =" << p.lcore);
-    out << (record() << (s.nch == 1 ? " OLNY THE L+1 CHANNEL EXISTS" : " BOTH THE L-1 AND L+1 CHANNELS EXIST"));
+    out << (record() << (s.nch == 1 ? " OLNY THE L+1 CHANNEL EXISTS"
+                                    : " BOTH THE L-1 AND L+1 CHANNELS EXIST"));
 
     for (int c = 1; c <= s.nch; ++c) {
         const int l0 = channel_l0(p.lcore, c);
@@ -158,8 +163,8 @@ void energy_loop(run_state& st, std::ostream& out) {
         for (int e = 1; e <= t.nen; ++e) {
             if (p.iout > 2) {
                 out << std::string(80, '*') << '\n';
-                out << ' ' << ">>> CALCULATING ENERGY POINT" << field_i(e, 5) << "    E= "
-                    << field_f(t.eph(e), 10, 4) << " (Ry)" << '\n';
+                out << ' ' << ">>> CALCULATING ENERGY POINT" << field_i(e, 5)
+                    << "    E= " << field_f(t.eph(e), 10, 4) << " (Ry)" << '\n';
                 out << (record() << "    MAXIMUM ANGULAR MOMENTA FOR THE ATOMS");
                 std::string phase = "    PHASE", lmax = "    LMAX ";
                 for (int ip = 1; ip <= t.nphs; ++ip) {
@@ -176,7 +181,8 @@ void energy_loop(run_state& st, std::ostream& out) {
             if (p.iout > 2) {
                 out << ' ' << "    MATRIX DIMENSION = " << field_i(a.n, 5) << '\n';
                 out << ' '
-                    << "    L0   M0         INVERSE                            # OF ITER.    EST. ERROR"
+                    << "    L0   M0         INVERSE                            # OF ITER.    EST. "
+                       "ERROR"
                     << '\n';
             }
             if (changed) g.rebuild_row_lists(a.n);
@@ -186,13 +192,12 @@ void energy_loop(run_state& st, std::ostream& out) {
             for (int m0 = m_first; m0 <= l0; ++m0) {
                 const real fac = (!st.bonds.thetanz && m0 > 0) ? 2.0f : 1.0f;
                 const int r = layout_index(l0, m0, p.mmax);
-                const haykor_result h =
-                    haykor(g, a.n, r, MINLEV_, MAXLEV_, p.eps, p.iout, out);
+                const haykor_result h = haykor(g, a.n, r, MINLEV_, MAXLEV_, p.eps, p.iout, out);
                 nitmax = std::max(nitmax, h.niter);
                 if (p.iout > 2)
-                    out << ' ' << field_i(l0, 5) << field_i(m0, 5) << "   " << field_f(h.s.real(), 12, 6)
-                        << field_f(h.s.imag(), 12, 6) << "   " << field_i(h.niter, 3) << "   "
-                        << field_e(h.err, 10, 4) << '\n';
+                    out << ' ' << field_i(l0, 5) << field_i(m0, 5) << "   "
+                        << field_f(h.s.real(), 12, 6) << field_f(h.s.imag(), 12, 6) << "   "
+                        << field_i(h.niter, 3) << "   " << field_e(h.err, 10, 4) << '\n';
                 if (!std::isfinite(h.s.real()) || !std::isfinite(h.s.imag()))
                     stop(out, record() << " *** ERROR: THE RECURSION FOR L0 =" << l0 << "M0 =" << m0
                                        << "AT ENERGY POINT" << e
@@ -209,8 +214,7 @@ void energy_loop(run_state& st, std::ostream& out) {
             s.xtot[c - 1][e - 1] = cs.imag();
             s.camp[c - 1][e - 1] = std::abs(cs);
             if (cs.real() == 0.0f && cs.imag() == 0.0f) {
-                if (e == 1)
-                    out << (record() << " ****  WARNING SIGNAL #" << c << "   IS 0.  ****");
+                if (e == 1) out << (record() << " ****  WARNING SIGNAL #" << c << "   IS 0.  ****");
                 s.cphase[c - 1][e - 1] = 0.0f;  // no phase of its own: taken as 0
             } else {
                 s.cphase[c - 1][e - 1] = std::atan2(cs.imag(), cs.real());
@@ -218,8 +222,9 @@ void energy_loop(run_state& st, std::ostream& out) {
 
             out << ' ' << " >>>>  " << field_i(e, 3) << "   Lm=" << field_i(a.last_lmax, 2)
                 << "  Mm=" << field_i(p.mmax, 2) << "  Ni=" << field_i(nitmax, 2) << "   "
-                << field_f(elapsed_ms(p), 10, 2) << " msec CPU time " << "   " << " Signal= "
-                << field_f(s.xtot[c - 1][e - 1], 10, 6) << "  <<<<" << '\n';
+                << field_f(elapsed_ms(p), 10, 2) << " msec CPU time "
+                << "   "
+                << " Signal= " << field_f(s.xtot[c - 1][e - 1], 10, 6) << "  <<<<" << '\n';
 
             const real k = s.kwave[e - 1];
             real y = s.xtot[c - 1][e - 1];

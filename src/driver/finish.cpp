@@ -106,12 +106,14 @@ void finish_run(run_state& st, text_input& deck, std::ostream& out) {
         if (p.if1 == 2) rescale_cross_section(st, out);
         experiment x;
         if (p.if2 == 1) {
-            out << (record() << "> INPUT FILE NAME for comparison with " << "experimental data");
+            out << (record() << "> INPUT FILE NAME for comparison with "
+                             << "experimental data");
             out.flush();
             std::string name;
             if (read_name(deck, name) != read_status::ok)
-                throw read_error{"input deck, prompt 10 (experimental data file name): standard input "
-                                 "ended early"};
+                throw read_error{
+                    "input deck, prompt 10 (experimental data file name): standard input "
+                    "ended early"};
             std::ifstream f;
             if (!name.empty()) f.open(name, std::ios::in | std::ios::binary);
             if (!f.is_open()) {

@@ -32,9 +32,9 @@ struct run_state {
     phase_table phases;
     angles_frame frame;  // keeps the reference direction
     bond_list bonds;
-    int lmxtop = 0;      // largest cut-off of the run
+    int lmxtop = 0;  // largest cut-off of the run
     ylm_table ylm;
-    prop_tables props;   // built on the first call of each builder, then reused
+    prop_tables props;  // built on the first call of each builder, then reused
     c3j0_cache c3j0s;
     std::vector<cplx> gg = std::vector<cplx>(LDGG_ * LDGG_);
     std::unique_ptr<matrix_store> matrix;  // sized by the run's largest order

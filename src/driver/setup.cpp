@@ -181,8 +181,8 @@ void setup_run(run_state& st, text_input& deck, std::ostream& out) {
         stop(out, record() << " *** ERROR: THE PHASE SHIFT FILE HOLDS NO ENERGY POINT ***");
     for (int i = 1; i <= p.nat; ++i)
         if (p.iph[i - 1] < 1 || p.iph[i - 1] > t.nphs)
-            stop(out, record() << " *** ERROR IN INPUT: PHASE SET" << p.iph[i - 1] << "OF ATOM"
-                               << i << "IS NOT IN THE PHASE SHIFT FILE (1 TO" << t.nphs << ") ***");
+            stop(out, record() << " *** ERROR IN INPUT: PHASE SET" << p.iph[i - 1] << "OF ATOM" << i
+                               << "IS NOT IN THE PHASE SHIFT FILE (1 TO" << t.nphs << ") ***");
 
     if (p.nep < t.nen) {
         out << (record() << " NUMBER OF ENERGY POINTS REDUCED TO " << p.nep);

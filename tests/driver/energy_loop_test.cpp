@@ -19,7 +19,8 @@ phase_table table(int nen, int lmax, real (*amp)(int e, int l)) {
 TEST(Cutoffs, ReferenceMagnitudeGrowsWithTheEnergyIndex) {
     // Point 1 has a strong l = 0 amplitude (1.0); point 2 only weak ones (0.01 at every l),
     // so with TOLL = 0.02 point 2 is cut at 2 although alone it would keep every l.
-    phase_table t = table(2, 6, [](int e, int l) { return e == 1 ? (l == 0 ? 1.0f : 0.05f) : 0.01f; });
+    phase_table t =
+        table(2, 6, [](int e, int l) { return e == 1 ? (l == 0 ? 1.0f : 0.05f) : 0.01f; });
     const int top = energy_cutoffs(t, 0.02f);
     EXPECT_EQ(t.lmxp(1, 1), 6);  // 0.05 > 0.02
     EXPECT_EQ(t.lmxp(1, 2), 2);  // 0.01 <= 0.02 * 1.0: down to the floor at 2

@@ -10,20 +10,23 @@ using test::run_in;
 using test::scratch_dir;
 using test::write_file;
 
-const char* ps_two_points =
+const char* ps_four_points =
     "0.5 0.7 -0.01 1 0 0.1 -0.2\n0.5 0.7 -0.01 1 1 0.05 -0.1\n0.5 0.7 -0.01 1 2 0.01 -0.02\n"
-    "0.6 0.77 -0.01 1 0 0.1 -0.2\n0.6 0.77 -0.01 1 1 0.05 -0.1\n0.6 0.77 -0.01 1 2 0.01 -0.02\n";
-const char* xs_two_points = "0.5 0 0 0 1.5 1.0 0.0\n0.6 0 0 0 1.4 1.0 0.0\n";
+    "0.6 0.77 -0.01 1 0 0.1 -0.2\n0.6 0.77 -0.01 1 1 0.05 -0.1\n0.6 0.77 -0.01 1 2 0.01 -0.02\n"
+    "0.7 0.84 -0.01 1 0 0.1 -0.2\n0.7 0.84 -0.01 1 1 0.05 -0.1\n0.7 0.84 -0.01 1 2 0.01 -0.02\n"
+    "0.8 0.89 -0.01 1 0 0.1 -0.2\n0.8 0.89 -0.01 1 1 0.05 -0.1\n0.8 0.89 -0.01 1 2 0.01 -0.02\n";
+const char* xs_four_points =
+    "0.5 0 0 0 1.5 1.0 0.0\n0.6 0 0 0 1.4 1.0 0.0\n0.7 0 0 0 1.3 1.0 0.0\n0.8 0 0 0 1.2 1.0 0.0\n";
 
 std::filesystem::path data_dir(const std::string& tag) {
     auto dir = scratch_dir(tag);
-    write_file(dir / "t.ps", ps_two_points);
-    write_file(dir / "t.xs", xs_two_points);
+    write_file(dir / "t.ps", ps_four_points);
+    write_file(dir / "t.xs", xs_four_points);
     return dir;
 }
 
 std::string deck(const std::string& atoms, const std::string& controls = "0\n0.001 2 0.0001 10\n") {
-    return "t.ps\nt.xs\nab\n" + atoms + controls + "2 0 0 8979 1\n2\n";
+    return "t.ps\nt.xs\nab\n" + atoms + controls + "2 0 0 8979 1\n2\n0 5 0.01\n0\n";
 }
 
 TEST(Setup, MissingPhaseShiftFileStopsBeforePromptThree) {
@@ -106,7 +109,7 @@ TEST(Setup, EnergyPointsReducedToNep) {
     auto r = run_in(dir, deck("2\n0 0 0 1\n0 0 2 1\n", "0\n0.001 2 0.0001 1\n"));
     EXPECT_NE(r.out.find("\n  NUMBER OF ENERGY POINTS REDUCED TO            1\n"),
               std::string::npos);
-    r = run_in(dir, deck("2\n0 0 0 1\n0 0 2 1\n", "0\n0.001 2 0.0001 2\n"));
+    r = run_in(dir, deck("2\n0 0 0 1\n0 0 2 1\n", "0\n0.001 2 0.0001 4\n"));
     EXPECT_EQ(r.out.find("REDUCED"), std::string::npos);
 }
 

@@ -55,10 +55,18 @@ void compare_with_expected(const std::string& name) {
     EXPECT_EQ(plots.size(), nexpected) << "plot files written vs expected";
 }
 
-TEST(Examples, CopperKEdge) { compare_with_expected("cu-k"); }
-TEST(Examples, TwoChannelEdgeWithExperiment) { compare_with_expected("two-types"); }
-TEST(Examples, PlanarMoleculeWithoutAzimuths) { compare_with_expected("planar"); }
-TEST(Examples, SmallDeck) { compare_with_expected("small"); }
+TEST(Examples, CopperKEdge) {
+    compare_with_expected("cu-k");
+}
+TEST(Examples, TwoChannelEdgeWithExperiment) {
+    compare_with_expected("two-types");
+}
+TEST(Examples, PlanarMoleculeWithoutAzimuths) {
+    compare_with_expected("planar");
+}
+TEST(Examples, SmallDeck) {
+    compare_with_expected("small");
+}
 
 }  // namespace
 }  // namespace korva

@@ -44,9 +44,10 @@ program_run run_in(const std::filesystem::path& dir, const std::string& deck,
 }
 
 std::string mask_cpu(const std::string& text) {
-    // Every timing line carries one figure in milliseconds just before its unit.
+    // Every timing line carries one figure in milliseconds just before its unit; the field
+    // and the blanks before it go, since the field's width is not the figure's.
     static const std::regex figure(
-        R"(-?[0-9*.]+( ms  <<<<| msec  CPU time| msec CPU time| msec  <<<<))");
+        R"( *-?[0-9*.]+( ms  <<<<| msec  CPU time| msec CPU time| msec  <<<<))");
     return std::regex_replace(text, figure, "#$1");
 }
 
