@@ -1,0 +1,23 @@
+// Draws a scene with cairo and writes it as a PNG image or a one-page PDF.
+#pragma once
+
+#include <string>
+
+#include "scene.hpp"
+
+typedef struct _cairo cairo_t;
+
+namespace korva::plot {
+
+// An output file that could not be written.
+struct write_error {
+    std::string what;
+};
+
+// White page, frame and ticks, the curves clipped to the frame, then the texts.
+void draw(cairo_t* cr, const scene& s);
+
+void write_png(const scene& s, const std::string& path);  // throws write_error
+void write_pdf(const scene& s, const std::string& path);  // throws write_error
+
+}  // namespace korva::plot

@@ -1,0 +1,11 @@
+// korva-plot: draws KORVA's plot-command files as PNG, SVG or PDF, or lists their curves.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli.hpp"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    return korva::plot::run(args, std::cout, std::cerr);
+}
