@@ -193,6 +193,13 @@ plot_file parse(const sample& s, std::string* warnings = nullptr) {
     return p;
 }
 
+// Leaves no font cache behind for a leak checker at the end of the test program.
+class font_cache_release : public ::testing::Environment {
+    void TearDown() override { release_font_caches(); }
+};
+const ::testing::Environment* const font_caches =
+    ::testing::AddGlobalTestEnvironment(new font_cache_release);
+
 class PlotFiles : public ::testing::Test {
   protected:
     void SetUp() override {

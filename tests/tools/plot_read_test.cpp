@@ -215,6 +215,20 @@ TEST(PlotRead, PointsNeverDrawnAreReported) {
     EXPECT_NE(warnings.find("t.dat:4: warning: 2 points"), std::string::npos) << warnings;
 }
 
+TEST(PlotRead, WarningsStopAfterTwentyPerFile) {
+    std::string text;
+    for (int i = 0; i < 50; ++i) text += " NOT A COMMAND\n";
+    std::string warnings;
+    read(text + " 1 2\n", &warnings);
+    std::size_t lines = 0;
+    for (char c : warnings) lines += c == '\n';
+    EXPECT_EQ(lines, 21u) << warnings;
+    EXPECT_NE(warnings.find("t.dat:20: warning"), std::string::npos);
+    EXPECT_EQ(warnings.find("t.dat:21: warning"), std::string::npos);
+    // 30 more unknown commands and the points never drawn.
+    EXPECT_NE(warnings.find("t.dat: 31 more warnings not shown"), std::string::npos) << warnings;
+}
+
 TEST(PlotRead, TitlesKeepPlacementSizeAngleAndControls) {
     std::string warnings;
     plot_file p = read(

@@ -2,6 +2,7 @@
 
 #include <cairo-pdf.h>
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include <numbers>
 
@@ -85,6 +86,11 @@ void write_pdf(const scene& s, const std::string& path) {
     cairo_status_t written = cairo_surface_status(surface);
     cairo_surface_destroy(surface);
     check(drawn != CAIRO_STATUS_SUCCESS ? drawn : written, path);
+}
+
+void release_font_caches() {
+    cairo_debug_reset_static_data();
+    FcFini();
 }
 
 }  // namespace korva::plot

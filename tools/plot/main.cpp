@@ -4,8 +4,11 @@
 #include <vector>
 
 #include "cli.hpp"
+#include "draw_cairo.hpp"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    return korva::plot::run(args, std::cout, std::cerr);
+    int status = korva::plot::run(args, std::cout, std::cerr);
+    korva::plot::release_font_caches();
+    return status;
 }

@@ -117,15 +117,22 @@ class reader {
 
     plot_file finish() {
         if (!pending_.empty())
-            warn_
-                << name_ << ":" << pending_first_ << ": warning: " << pending_.size()
-                << " points from this line on are not followed by PLOT or JOIN and are not drawn\n";
+            warning(std::to_string(pending_.size()) +
+                        " points from this line on are not followed by PLOT or JOIN and are not "
+                        "drawn",
+                    pending_first_);
+        if (warnings_ > max_warnings)
+            warn_ << name_ << ": " << warnings_ - max_warnings << " more warnings not shown\n";
         return std::move(plot_);
     }
 
   private:
-    void warning(const std::string& what) {
-        warn_ << name_ << ":" << line_no_ << ": warning: " << what << "\n";
+    // A file that is not a plot file at all would otherwise give one message per line.
+    static constexpr int max_warnings = 20;
+
+    void warning(const std::string& what, int line = 0) {
+        if (++warnings_ > max_warnings) return;
+        warn_ << name_ << ":" << (line > 0 ? line : line_no_) << ": warning: " << what << "\n";
     }
 
     void data_line(std::string_view line) {
@@ -327,6 +334,7 @@ class reader {
     std::string symbol_name_;
     double symbol_size_ = 0.8;
     int line_no_ = 0;
+    int warnings_ = 0;
 };
 
 }  // namespace
