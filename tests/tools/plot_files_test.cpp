@@ -465,6 +465,13 @@ TEST_F(PlotFiles, DataColumnsGiveBackEveryNumberExactly) {
         for (auto [x, y] : s.curves[c]) expected += real_text(x) + " " + real_text(y) + "\n";
     }
     EXPECT_EQ(out, expected);
+    std::string listed = (dir / "columns.txt").string();
+    ASSERT_EQ(run_tool("--data -o '" + listed + "' '" + path + "'", dir, &out), 0);
+    EXPECT_EQ(out, "");
+    std::ifstream columns(listed);
+    std::stringstream ss;
+    ss << columns.rdbuf();
+    EXPECT_EQ(ss.str(), expected);
 
     // Tokens in other spellings come back as the same values in shortest form.
     std::string other = put("other.fou", " 0. .5\n +.75 1.0E+02\n 2.5D-3 -0.0123\n JOIN\n");

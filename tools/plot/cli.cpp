@@ -46,19 +46,23 @@ Commands (keywords in any letter case; numbers as Fortran writes them):
   SET LIMITS X a b Y c d        fixed axis ranges; an axis left out is
                                 chosen from the data (y from the points
                                 inside a fixed x range)
-  SET SYMBOL nP SIZE s          marker of the next PLOT: n mod 10 chooses
+  SET SYMBOL nP [SIZE s]        marker of the next PLOT: n mod 10 chooses
                                 1 dot, 2 circle, 3 square, 4 triangle,
                                 5 diamond, 6 cross, 7 plus, 8 asterisk,
-                                9 downward triangle, 0 crossed square
-  TITLE x y [ANGLE a] SIZE h "text"
+                                9 downward triangle, 0 crossed square;
+                                before any SET SYMBOL a PLOT draws dots
+  TITLE x y [ANGLE a] [SIZE h] "text"
                                 text from page position (x, y), character
-                                height h/10 page units, turned by a degrees
-  TITLE BOTTOM|TOP|LEFT SIZE h "text"
+                                height h/10 page units (h = 2.5 when not
+                                given), turned by a degrees
+  TITLE BOTTOM|TOP|LEFT [SIZE h] "text"
                                 axis title under the frame, heading over it,
                                 axis title left of it
   CASE "controls"               character controls of the title line just
                                 before
-  x y                           one point of the next curve
+  x y                           one point of the next curve: a line that
+                                starts with a digit, sign or point must hold
+                                exactly two finite numbers
   PLOT                          draws the points given since the last PLOT
                                 or JOIN as markers
   JOIN                          draws them as a connected line
