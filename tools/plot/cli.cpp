@@ -1,0 +1,239 @@
+#include "cli.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "data_columns.hpp"
+#include "draw_cairo.hpp"
+#include "draw_svg.hpp"
+#include "plot_read.hpp"
+#include "scene.hpp"
+
+namespace korva::plot {
+
+namespace {
+
+constexpr std::string_view help =
+    R"help(Usage: korva-plot [-o OUT] FILE...
+       korva-plot --data [-o OUT] FILE...
+       korva-plot --help
+
+Draws the plot-command files that KORVA writes (PREFIX_kor.dat, .sig, .chi,
+.fou) as pictures, or lists their curves as plain columns.
+
+  FILE...      plot-command files; each is drawn to FILE.png and FILE.svg
+               beside it, 800 x 600 pixels
+  -o OUT       write the picture of a single FILE to OUT instead; the
+               extension chooses the format: .png, .svg or .pdf
+  --data       list the curves instead of drawing them, to standard output
+               or to OUT: per curve a comment line
+                 # curve N (PLOT+JOIN, symbol 2P) of FILE
+               then one "x y" line per point, numbers in shortest
+               round-trip form; curves are separated by one blank line
+               (gnuplot: every :::N::N picks curve N+1; numpy.loadtxt skips
+               the comment lines)
+  -h, --help   show this text
+
+Commands (keywords in any letter case; numbers as Fortran writes them):
+  SET MODE ..., SET FONT ...    accepted; one drawing mode, one font
+  SET WINDOW X a b Y c d        frame on the 13.33 x 10 page (default
+                                X 2 12 Y 2 8.5); either axis may be left out
+  SET LIMITS X a b Y c d        fixed axis ranges; an axis left out is
+                                chosen from the data (y from the points
+                                inside a fixed x range)
+  SET SYMBOL nP [SIZE s]        marker of the next PLOT: n mod 10 chooses
+                                1 dot, 2 circle, 3 square, 4 triangle,
+                                5 diamond, 6 cross, 7 plus, 8 asterisk,
+                                9 downward triangle, 0 crossed square;
+                                before any SET SYMBOL a PLOT draws dots
+  TITLE x y [ANGLE a] [SIZE h] "text"
+                                text from page position (x, y), character
+                                height h/10 page units (h = 2.5 when not
+                                given), turned by a degrees
+  TITLE BOTTOM|TOP|LEFT [SIZE h] "text"
+                                axis title under the frame, heading over it,
+                                axis title left of it
+  CASE "controls"               character controls of the title line just
+                                before
+  x y                           one point of the next curve: a line that
+                                starts with a digit, sign or point must hold
+                                exactly two finite numbers
+  PLOT                          draws the points given since the last PLOT
+                                or JOIN as markers
+  JOIN                          draws them as a connected line
+  A JOIN right after a PLOT (or a PLOT right after a JOIN) adds its style to
+  the same points, so "PLOT" then "JOIN" gives one curve with markers and a
+  line. A PLOT or JOIN with no new points otherwise draws nothing. Each curve
+  gets its own colour and is clipped to the frame. A text between double
+  quotes runs from the first quote to the last one.
+
+Title controls (CASE): control character i belongs to title character i,
+counted from the opening quotes, whatever the widths before them. "G" under
+a letter draws the lower-case Greek letter of the Latin-to-Greek keyboard
+correspondence (C chi, S sigma, A alpha, R rho, ...). Every other control is
+not applied: its title character is drawn as written, so "k1(4A515O20-11)"
+appears as it stands in the file.
+
+Messages and exit status: unknown commands and unreadable command arguments
+are reported on standard error as "FILE:LINE: warning: ..." and skipped.
+  0  done, possibly with warnings
+  1  usage error, an input file that cannot be read (missing, a
+     directory), or an output that cannot be written
+  2  an input file with a malformed data line, reported as
+     "FILE:LINE: error: ..."; nothing is written for that file
+With several files each is handled on its own and the highest status is
+returned.
+)help";
+
+bool ends_with(std::string s, std::string_view suffix) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s.size() >= suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix.data(), suffix.size()) == 0;
+}
+
+// Reads one file; nullopt (with the message on err and `status` raised) when it cannot be used.
+std::optional<plot_file> load(const std::string& name, std::ostream& err, int& status) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(name, ec)) {
+        err << "korva-plot: cannot read " << name << ": it is a directory\n";
+        status = std::max(status, exit_io);
+        return std::nullopt;
+    }
+    std::ifstream in(name);
+    if (!in) {
+        err << "korva-plot: cannot open " << name << ": " << std::strerror(errno) << "\n";
+        status = std::max(status, exit_io);
+        return std::nullopt;
+    }
+    try {
+        plot_file plot = read_plot(in, name, err);
+        if (in.bad()) {
+            err << "korva-plot: read error in " << name << "\n";
+            status = std::max(status, exit_io);
+            return std::nullopt;
+        }
+        return plot;
+    } catch (const plot_error& e) {
+        err << name << ":" << e.line << ": error: " << e.what << "\n";
+        status = std::max(status, exit_bad_line);
+        return std::nullopt;
+    }
+}
+
+void write_picture(const scene& s, const std::string& path) {
+    if (ends_with(path, ".png")) {
+        write_png(s, path);
+    } else if (ends_with(path, ".pdf")) {
+        write_pdf(s, path);
+    } else {
+        std::ostringstream svg;
+        write_svg(s, svg);
+        std::ofstream out(path, std::ios::binary);
+        out << svg.str();
+        out.close();
+        if (!out) throw write_error{"cannot write " + path + ": " + std::strerror(errno)};
+    }
+}
+
+int usage_error(std::ostream& err, const std::string& what) {
+    err << "korva-plot: " << what << "\n"
+        << "Usage: korva-plot [-o OUT] FILE...  |  korva-plot --data [-o OUT] FILE...\n"
+        << "Try 'korva-plot --help'.\n";
+    return exit_io;
+}
+
+}  // namespace
+
+std::string_view help_text() {
+    return help;
+}
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    bool data = false;
+    std::optional<std::string> output;
+    std::vector<std::string> files;
+    bool options_done = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (options_done || a.empty() || a[0] != '-' || a == "-") {
+            files.push_back(a);
+        } else if (a == "--") {
+            options_done = true;
+        } else if (a == "-h" || a == "--help") {
+            out << help;
+            return exit_done;
+        } else if (a == "--data") {
+            data = true;
+        } else if (a == "-o" || a == "--output") {
+            if (i + 1 >= args.size()) return usage_error(err, "option " + a + " needs a file name");
+            output = args[++i];
+        } else if (a.rfind("--output=", 0) == 0) {
+            output = a.substr(9);
+        } else if (a.rfind("-o", 0) == 0) {
+            output = a.substr(2);
+        } else {
+            return usage_error(err, "unknown option " + a);
+        }
+    }
+    if (files.empty()) return usage_error(err, "no input file");
+    if (output && output->empty()) return usage_error(err, "empty output file name");
+    if (!data && output) {
+        if (files.size() > 1) return usage_error(err, "-o takes a single input FILE");
+        if (!ends_with(*output, ".png") && !ends_with(*output, ".svg") &&
+            !ends_with(*output, ".pdf"))
+            return usage_error(err, "output " + *output + " must end in .png, .svg or .pdf");
+    }
+
+    int status = exit_done;
+    if (data) {
+        std::ofstream file;
+        if (output) {
+            file.open(*output);
+            if (!file) {
+                err << "korva-plot: cannot write " << *output << ": " << std::strerror(errno)
+                    << "\n";
+                return exit_io;
+            }
+        }
+        std::ostream& sink = output ? static_cast<std::ostream&>(file) : out;
+        bool any = false;
+        for (const std::string& name : files) {
+            std::optional<plot_file> plot = load(name, err, status);
+            if (!plot) continue;
+            write_columns(*plot, name, sink, any);
+            any = true;
+        }
+        sink.flush();
+        if (!sink) {
+            err << "korva-plot: cannot write " << (output ? *output : "standard output") << "\n";
+            status = std::max(status, exit_io);
+        }
+        return status;
+    }
+
+    for (const std::string& name : files) {
+        std::optional<plot_file> plot = load(name, err, status);
+        if (!plot) continue;
+        scene s = layout(*plot);
+        try {
+            if (output) {
+                write_picture(s, *output);
+            } else {
+                write_picture(s, name + ".png");
+                write_picture(s, name + ".svg");
+            }
+        } catch (const write_error& e) {
+            err << "korva-plot: " << e.what << "\n";
+            status = std::max(status, exit_io);
+        }
+    }
+    return status;
+}
+
+}  // namespace korva::plot

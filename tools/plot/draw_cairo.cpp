@@ -1,0 +1,96 @@
+#include "draw_cairo.hpp"
+
+#include <cairo-pdf.h>
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
+
+#include <numbers>
+
+namespace korva::plot {
+
+namespace {
+
+void trace(cairo_t* cr, const stroke& k) {
+    for (const polyline& p : k.parts) {
+        if (p.v.empty()) continue;
+        cairo_move_to(cr, p.v[0].x, p.v[0].y);
+        for (std::size_t i = 1; i < p.v.size(); ++i) cairo_line_to(cr, p.v[i].x, p.v[i].y);
+        if (p.closed) cairo_close_path(cr);
+    }
+}
+
+void check(cairo_status_t status, const std::string& path) {
+    if (status != CAIRO_STATUS_SUCCESS)
+        throw write_error{"cannot write " + path + ": " + cairo_status_to_string(status)};
+}
+
+}  // namespace
+
+void draw(cairo_t* cr, const scene& s) {
+    cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
+    cairo_paint(cr);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    for (const stroke& k : s.strokes) {
+        cairo_save(cr);
+        if (k.role == stroke_role::curve) {
+            cairo_rectangle(cr, s.frame.x0, s.frame.y0, s.frame.x1 - s.frame.x0,
+                            s.frame.y1 - s.frame.y0);
+            cairo_clip(cr);
+        }
+        cairo_set_source_rgb(cr, k.colour.r / 255.0, k.colour.g / 255.0, k.colour.b / 255.0);
+        cairo_set_line_width(cr, k.width);
+        trace(cr, k);
+        cairo_stroke(cr);
+        cairo_restore(cr);
+    }
+    cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_source_rgb(cr, 0.0, 0.0, 0.0);
+    for (const text& t : s.texts) {
+        cairo_save(cr);
+        cairo_set_font_size(cr, t.size);
+        cairo_text_extents_t ext;
+        cairo_text_extents(cr, t.utf8.c_str(), &ext);
+        double shift = t.anchor == text_anchor::start    ? 0.0
+                       : t.anchor == text_anchor::middle ? ext.x_advance / 2.0
+                                                         : ext.x_advance;
+        cairo_translate(cr, t.x, t.y);
+        cairo_rotate(cr, -t.angle * std::numbers::pi / 180.0);
+        cairo_move_to(cr, -shift, 0.0);
+        cairo_show_text(cr, t.utf8.c_str());
+        cairo_restore(cr);
+    }
+}
+
+void write_png(const scene& s, const std::string& path) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, s.width, s.height);
+    cairo_t* cr = cairo_create(surface);
+    draw(cr, s);
+    cairo_status_t drawn = cairo_status(cr);
+    cairo_destroy(cr);
+    cairo_status_t written =
+        drawn == CAIRO_STATUS_SUCCESS ? cairo_surface_write_to_png(surface, path.c_str()) : drawn;
+    cairo_surface_destroy(surface);
+    check(written, path);
+}
+
+void write_pdf(const scene& s, const std::string& path) {
+    // One pixel of the scene is one PDF point: the page is 800 x 600 pt.
+    cairo_surface_t* surface = cairo_pdf_surface_create(path.c_str(), s.width, s.height);
+    cairo_t* cr = cairo_create(surface);
+    draw(cr, s);
+    cairo_show_page(cr);
+    cairo_status_t drawn = cairo_status(cr);
+    cairo_destroy(cr);
+    cairo_surface_finish(surface);
+    cairo_status_t written = cairo_surface_status(surface);
+    cairo_surface_destroy(surface);
+    check(drawn != CAIRO_STATUS_SUCCESS ? drawn : written, path);
+}
+
+void release_font_caches() {
+    cairo_debug_reset_static_data();
+    FcFini();
+}
+
+}  // namespace korva::plot

@@ -1,0 +1,104 @@
+#include "draw_svg.hpp"
+
+#include <cstdio>
+#include <string>
+
+namespace korva::plot {
+
+namespace {
+
+std::string num(double v) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.2f", v);
+    std::string s = buf;
+    if (s == "-0.00") s = "0.00";
+    return s;
+}
+
+std::string escaped(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string hex(rgb c) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "#%02x%02x%02x", c.r, c.g, c.b);
+    return buf;
+}
+
+std::string path_data(const stroke& k) {
+    std::string d;
+    for (const polyline& p : k.parts) {
+        for (std::size_t i = 0; i < p.v.size(); ++i) {
+            if (!d.empty()) d += ' ';
+            d += i == 0 ? 'M' : 'L';
+            d += num(p.v[i].x);
+            d += ' ';
+            d += num(p.v[i].y);
+        }
+        if (p.closed && !p.v.empty()) d += " Z";
+    }
+    return d;
+}
+
+const char* role_name(stroke_role r) {
+    return r == stroke_role::frame ? "frame" : r == stroke_role::ticks ? "ticks" : "curve";
+}
+
+}  // namespace
+
+void write_svg(const scene& s, std::ostream& out) {
+    const box& f = s.frame;
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << s.width << "\" height=\""
+        << s.height << "\" viewBox=\"0 0 " << s.width << ' ' << s.height << "\">\n"
+        << "<defs><clipPath id=\"frame-clip\"><rect x=\"" << num(f.x0) << "\" y=\"" << num(f.y0)
+        << "\" width=\"" << num(f.x1 - f.x0) << "\" height=\"" << num(f.y1 - f.y0)
+        << "\"/></clipPath></defs>\n"
+        << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+    for (const stroke& k : s.strokes) {
+        out << "<path class=\"" << role_name(k.role) << '"';
+        if (k.role == stroke_role::curve) {
+            out << " id=\"curve-" << k.curve << "\" data-style=\"" << k.style << '"';
+            if (!k.symbol.empty()) out << " data-symbol=\"" << escaped(k.symbol) << '"';
+        }
+        out << " d=\"" << path_data(k) << "\" fill=\"none\" stroke=\"" << hex(k.colour)
+            << "\" stroke-width=\"" << num(k.width)
+            << "\" stroke-linejoin=\"round\" stroke-linecap=\"round\"";
+        if (k.role == stroke_role::curve) out << " clip-path=\"url(#frame-clip)\"";
+        out << "/>\n";
+    }
+    for (const text& t : s.texts) {
+        const char* anchor = t.anchor == text_anchor::start    ? "start"
+                             : t.anchor == text_anchor::middle ? "middle"
+                                                               : "end";
+        out << "<text x=\"" << num(t.x) << "\" y=\"" << num(t.y) << "\" font-size=\"" << num(t.size)
+            << "\" font-family=\"DejaVu Sans, Verdana, sans-serif\" text-anchor=\"" << anchor
+            << "\" xml:space=\"preserve\"";
+        if (t.angle != 0.0)
+            out << " transform=\"rotate(" << num(-t.angle) << ' ' << num(t.x) << ' ' << num(t.y)
+                << ")\"";
+        out << '>' << escaped(t.utf8) << "</text>\n";
+    }
+    out << "</svg>\n";
+}
+
+}  // namespace korva::plot

@@ -1,0 +1,74 @@
+// Lays a plot_file out on the page as pixel-space strokes and texts (frame, ticks, tick labels,
+// titles and one stroked path per curve), shared by the PNG, PDF and SVG writers.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "axis.hpp"
+#include "plot_file.hpp"
+
+namespace korva::plot {
+
+constexpr int image_width = 800;   // pixels; the page of 13.33 x 10 units at 60 pixels a unit
+constexpr int image_height = 600;  // pixels
+
+struct rgb {
+    unsigned char r = 0, g = 0, b = 0;
+};
+
+struct vertex {
+    double x = 0.0, y = 0.0;  // pixels, y downwards
+};
+
+struct polyline {
+    std::vector<vertex> v;
+    bool closed = false;
+};
+
+enum class stroke_role { frame, ticks, curve };
+
+// One stroked path. Curves are clipped to the frame rectangle.
+struct stroke {
+    stroke_role role = stroke_role::frame;
+    std::vector<polyline> parts;
+    rgb colour;
+    double width = 1.0;
+    int curve = 0;       // 1-based curve number for stroke_role::curve
+    std::string style;   // "PLOT", "JOIN" or "PLOT+JOIN" for curves
+    std::string symbol;  // marker name for curves with markers ("2P", "default")
+};
+
+enum class text_anchor { start, middle, end };
+
+struct text {
+    std::string utf8;
+    double x = 0.0, y = 0.0;  // pixels: the anchor point on the baseline
+    double size = 12.0;       // font size in pixels
+    double angle = 0.0;       // degrees, counter-clockwise
+    text_anchor anchor = text_anchor::start;
+};
+
+struct box {
+    double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;  // pixels, y0 top
+};
+
+struct scene {
+    int width = image_width, height = image_height;
+    box frame;
+    axis_scale x, y;
+    std::vector<stroke> strokes;
+    std::vector<text> texts;
+};
+
+// Colour of curve n (1-based): a fixed cycle of saturated colours, none of them grey.
+rgb curve_colour(int n);
+
+// Marker outline of shape `symbol` centred at (cx, cy) with half-width h pixels: 1 dot,
+// 2 circle, 3 square, 4 triangle, 5 diamond, 6 cross, 7 plus, 8 asterisk, 9 downward triangle,
+// 0 square with cross; larger numbers use their last digit.
+std::vector<polyline> marker(int symbol, double cx, double cy, double h);
+
+scene layout(const plot_file& plot);
+
+}  // namespace korva::plot
