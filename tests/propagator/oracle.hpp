@@ -103,15 +103,21 @@ inline double c3j_error_bound(int j1, int j2, int j3, int m1, int m2, double val
     return 256 * eps_d * racah_term_size(j1, j2, j3, m1, m2) + 2e-7 * std::abs(value);
 }
 
-// The program's c3j for the symbol a builder actually evaluates for this one: larger l first
-// (swapping the first two columns), then a non-negative first projection (flipping all
-// signs); both change nothing for l + l' + l'' even.
+// The program's c3j for the symbol a builder actually evaluates for this one. A builder
+// computes (L L' l''; M -M' M'-M) for L >= L', M >= 0 only, and fills (L M; L' M') and
+// (L' M'; L M) from it, and for M > 0 also (L -M; L' -M') and (L' -M'; L -M). So the
+// element's symbol is rewritten with the larger l first (swapping the first two columns),
+// then with all signs flipped where that builder pair has them flipped; neither changes the
+// value for l + l' + l'' even. Elements (l m; l m'), m != m', have two writers and are not
+// covered.
 inline double builder_c3j(int j1, int j2, int j3, int m1, int m2, int m3) {
+    bool flip = m1 < 0;
     if (j1 < j2) {
         std::swap(j1, j2);
         std::swap(m1, m2);
+        flip = m1 <= 0;  // (L' M'; L M) comes from the pair (M, M'), M >= 0
     }
-    if (m1 < 0) {
+    if (flip) {
         m1 = -m1;
         m2 = -m2;
         m3 = -m3;
@@ -181,10 +187,13 @@ class block_reference {
             const double size = std::abs(y) * hs_[static_cast<std::size_t>(l2)];
             sum += c * y * phase * h_[static_cast<std::size_t>(l2)];
             scale += std::abs(c) * size * (1.0 + std::abs(d * b_.phi));
-            if (sym_ == symbols::gsl)
+            if (sym_ == symbols::gsl) {
+                // |(w0 + e0)(wm + em) - w0 wm| <= e0 |wm| + |w0| em + e0 em.
+                const double e0 = c3j_error_bound(l, lp, l2, 0, 0, w0);
+                const double em = c3j_error_bound(l, lp, l2, m, -mp, wm);
                 sym_err += std::sqrt(2.0 * l2 + 1) * size *
-                           (c3j_error_bound(l, lp, l2, 0, 0, w0) * std::abs(wm) +
-                            std::abs(w0) * c3j_error_bound(l, lp, l2, m, -mp, wm));
+                           (e0 * std::abs(wm) + std::abs(w0) * em + e0 * em);
+            }
         }
         return {pre * sum, std::abs(pre) * scale, std::abs(pre) * sym_err};
     }
