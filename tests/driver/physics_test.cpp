@@ -63,8 +63,8 @@ TEST(Physics, DimerSignalFallsOffWithDistance) {
     // Single scattering: chi ~ |f| exp(-2R/lambda) / (k R^2).
     std::vector<double> amp;
     for (double r : {2.0, 4.0, 8.0}) {
-        const auto x = signal("dimer" + std::to_string(int(r)), {{0, 0, 0}, {0, 0, r}},
-                              "0.002 3 0.0001 150");
+        const auto x =
+            signal("dimer" + std::to_string(int(r)), {{0, 0, 0}, {0, 0, r}}, "0.002 3 0.0001 150");
         ASSERT_EQ(x.size(), 70u);
         amp.push_back(rms(x, 20));  // above k of about 4 1/A, where single scattering rules
     }
@@ -79,10 +79,11 @@ TEST(Physics, DimerSignalFallsOffWithDistance) {
 }
 
 TEST(Physics, LoneAtomFarFromOthersHasNoSignal) {
-    const auto x = signal("far", {{0, 0, 0}, {0, 0, 40}, {2.5, 0, 40}, {0, 2.5, 40}},
-                          "0.002 3 0.0001 150");
+    const auto x =
+        signal("far", {{0, 0, 0}, {0, 0, 40}, {2.5, 0, 40}, {0, 2.5, 40}}, "0.002 3 0.0001 150");
     ASSERT_EQ(x.size(), 70u);
-    for (std::size_t e = 0; e < x.size(); ++e) EXPECT_LT(std::fabs(x[e]), 2e-3) << "point " << e + 1;
+    for (std::size_t e = 0; e < x.size(); ++e)
+        EXPECT_LT(std::fabs(x[e]), 2e-3) << "point " << e + 1;
 }
 
 TEST(Physics, SignalDoesNotDependOnTheOrderOfTheNeighbours) {
