@@ -11,8 +11,10 @@
 #include "common/channels.hpp"
 #include "common/units.hpp"
 #include "propagator/block_check.hpp"
+#include "propagator/hank.hpp"
 #include "propagator/prop1.hpp"
 #include "propagator/prop2.hpp"
+#include "propagator/radial.hpp"
 
 namespace korva {
 namespace {
@@ -144,6 +146,25 @@ TEST(Prop3, TransposeAndMirrorRelations) {
                         EXPECT_LE(std::abs(oracle::zd(p1) - oracle::zd(p2)), bound);
                     }
                 }
+}
+
+TEST(Prop3, RadialTimesHarmonicTimesPhaseIsFormedInThatOrder) {
+    // hy(l, m) = (Y(l, m) H_l) exp(i m phi), exp of the complex number (0, m phi), bit for bit.
+    const int lmax = 6;
+    const real phi = 2.6f;
+    const auto y = column_of(-0.7);
+    prop3_table t;
+    run(t, lmax, 6, cplx(1.4f, 0.03f), 4.0f, y, phi);
+    const cplx rho(1.4f * 4.0f, 0.03f * 4.0f);
+    for (int l = 0; l <= 2 * lmax; ++l) {
+        const cplx hl = radial_factor(rho, l);
+        for (int m = -l; m <= l; ++m) {
+            const int i = l * (l + 1) + m;
+            const cplx want = cmul(y[static_cast<std::size_t>(i)] * hl,
+                                   std::exp(cplx(0.0f, static_cast<real>(m) * phi)));
+            EXPECT_EQ(t.hy[static_cast<std::size_t>(i)], want) << "l=" << l << " m=" << m;
+        }
+    }
 }
 
 TEST(Prop3, WritesExactlyTheLeadingCorner) {
