@@ -49,7 +49,9 @@ void ratio_pass(int (&num)[n], int (&den)[n], double& v, int& e) {
     }
 }
 
-// 1e10^e by repeated multiplication (a reciprocal for negative e).
+// 1e10^e by repeated multiplication (a reciprocal for negative e). For momenta up to 40, e
+// stays within -2..3, where the intermediate powers up to 1e20 are exact and any order of
+// evaluation rounds once.
 double pow1e10(int e) {
     double p = 1.0;
     for (int i = 0; i < std::abs(e); ++i) p *= 1e10;

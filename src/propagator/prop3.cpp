@@ -19,6 +19,7 @@ void build(prop3_table& t, int lmax, int mmax) {
     build_general_coeffs(lmax, mmax, t.sq, t.coe);
     const int nl = std::max(0, 2 * lmax + 1);
     t.hy.assign(static_cast<std::size_t>(nl * nl), cplx(0.0f, 0.0f));
+    t.phase.assign(static_cast<std::size_t>(std::max(0, 2 * nl - 1)), cplx(0.0f, 0.0f));
     t.lmax = lmax;
     t.mmax = mmax;
 }
@@ -40,14 +41,16 @@ void prop3(prop3_table& t, std::ostream& out, int /*ltab*/, int ld, int lmax, in
         build(t, lmax, mmax);
     }
 
+    // exp(i m phi) depends on m alone: one exponential per m, the same value for every l.
+    cplx* phase = t.phase.data() + 2 * lmax;
+    for (int m = -2 * lmax; m <= 2 * lmax; ++m)
+        phase[m] = std::exp(cplx(0.0f, static_cast<real>(m) * phi));
     const cplx rho(k.real() * r, k.imag() * r);
     cplx* hy = t.hy.data();
     for (int l = 0; l <= 2 * lmax; ++l) {
         const cplx hl = radial_factor(rho, l);
-        for (int m = -l; m <= l; ++m) {
-            const cplx phase = std::exp(cplx(0.0f, static_cast<real>(m) * phi));
-            hy[l * (l + 1) + m] = cmul(ycol[l * (l + 1) + m] * hl, phase);
-        }
+        for (int m = -l; m <= l; ++m)
+            hy[l * (l + 1) + m] = cmul(ycol[l * (l + 1) + m] * hl, phase[m]);
     }
 
     const prop_layout lay(lmax, mmax);

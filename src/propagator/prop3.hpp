@@ -13,9 +13,10 @@ struct prop3_table {
     bool built = false;
     int lmax = -1;  // cut-offs the coefficients were built for
     int mmax = 0;
-    std::vector<real> coe;  // (-1)^m' sqrt(2l''+1) (l l' l''; 0 0 0) (l l' l''; m -m' m'-m)
-    std::vector<real> sq;   // sqrt(4 pi (2l+1)(2l'+1)), pairs l' <= l in loop order
-    std::vector<cplx> hy;   // Y(l, m) H_l(kr) exp(i m phi) at l (l+1) + m, l = 0..2 lmax
+    std::vector<real> coe;    // (-1)^m' sqrt(2l''+1) (l l' l''; 0 0 0) (l l' l''; m -m' m'-m)
+    std::vector<real> sq;     // sqrt(4 pi (2l+1)(2l'+1)), pairs l' <= l in loop order
+    std::vector<cplx> hy;     // Y(l, m) H_l(kr) exp(i m phi) at l (l+1) + m, l = 0..2 lmax
+    std::vector<cplx> phase;  // exp(i m phi) at 2 lmax + m, m = -2 lmax..2 lmax
 };
 
 // Writes the leading n x n corner of gg (column-major, leading dimension ld): with

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/capacities.hpp"
 #include "common/types.hpp"
 #include "propagator/cgc.hpp"
 
@@ -64,6 +65,17 @@ inline std::vector<double> radial_scale(zd rho, int lmax) {
 inline double ylm(int l, int m, double x) {
     if (m >= 0) return gsl_sf_legendre_sphPlm(l, m, x);
     return (m % 2 == 0 ? 1.0 : -1.0) * gsl_sf_legendre_sphPlm(l, -m, x);
+}
+
+// A column of the driver's table for direction cosine x: Y(l, m) at full_index(l, m) - 1 for
+// l <= 2 LPROP_, from GSL, rounded to single precision.
+inline std::vector<real> ylm_column(double x) {
+    const int lt = 2 * LPROP_;
+    std::vector<real> y(static_cast<std::size_t>((lt + 1) * (lt + 1)));
+    for (int l = 0; l <= lt; ++l)
+        for (int m = -l; m <= l; ++m)
+            y[static_cast<std::size_t>(l * (l + 1) + m)] = static_cast<real>(ylm(l, m, x));
+    return y;
 }
 
 inline double w3j(int j1, int j2, int j3, int m1, int m2, int m3) {
@@ -196,12 +208,6 @@ class block_reference {
             }
         }
         return {pre * sum, std::abs(pre) * scale, std::abs(pre) * sym_err};
-    }
-    // The bond's column of harmonics, rounded to single precision, for l = 0..2 lmax.
-    std::vector<real> column() const {
-        std::vector<real> col(y_.size());
-        for (std::size_t i = 0; i < y_.size(); ++i) col[i] = static_cast<real>(y_[i]);
-        return col;
     }
 
   private:

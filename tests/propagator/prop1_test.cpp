@@ -166,43 +166,14 @@ TEST(Prop1, LargerLaterCallIsRebuiltNotReadPastTheTable) {
 }
 
 TEST(Prop1, MatchesTheClosedFormSumForRandomBonds) {
-    // Every element against -sqrt((2l+1)(2l'+1)) sum (-1)^m (2l''+1) (l l' l''; 0 0 0)
-    // (l l' l''; m -m 0) H_l''(kr) in double precision, twice: with GSL's exact 3j symbols
-    // (the bound adding the known inaccuracy of the program's symbols, which grows fast
-    // beyond l = 10), and with the program's own symbols (rounding alone).
-    std::mt19937 gen(20240611);
-    struct row {
-        int lmax, mmax;
-    };
-    double worst_upto10 = 0.0;
-    for (const row& c : {row{0, 0}, row{1, 1}, row{3, 1}, row{6, 6}, row{8, 8}, row{10, 10},
-                         row{10, 3}, row{12, 4}, row{15, 15}, row{18, 18}, row{20, 2}}) {
-        prop1_table t;
-        testing::deviation own_worst, gsl_worst;
-        for (int trial = 0; trial < 3; ++trial) {
-            const oracle::bond b = testing::random_bond(gen, c.lmax, true, false);
-            const auto res = run(t, c.lmax, c.mmax, testing::k_of(b), static_cast<real>(b.r));
-            const double tol = testing::tolerance_ulps(c.lmax, std::abs(b.k * b.r));
-            const std::string what =
-                "lmax " + std::to_string(c.lmax) + " trial " + std::to_string(trial);
-            const auto own = check_block(res.gg.data(), ld, c.lmax, c.mmax,
-                                         oracle::block_reference(b, c.lmax, oracle::symbols::korva),
-                                         tol, what + " own");
-            const auto gsl = check_block(res.gg.data(), ld, c.lmax, c.mmax,
-                                         oracle::block_reference(b, c.lmax), tol, what + " GSL");
-            own_worst.vs_bound = std::max(own_worst.vs_bound, own.vs_bound);
-            gsl_worst.vs_bound = std::max(gsl_worst.vs_bound, gsl.vs_bound);
-            gsl_worst.vs_max = std::max(gsl_worst.vs_max, gsl.vs_max);
-        }
-        if (c.lmax <= 10) worst_upto10 = std::max(worst_upto10, gsl_worst.vs_max);
-        std::cout << "[ measured ] prop1 lmax " << c.lmax << " mmax " << c.mmax
-                  << ": worst |error| / block max vs GSL closed form " << gsl_worst.vs_max
-                  << "; error / bound: GSL " << gsl_worst.vs_bound << ", own 3j "
-                  << own_worst.vs_bound << '\n';
-    }
-    std::cout
-        << "[ measured ] prop1 worst relative deviation from the exact closed form, lmax <= 10: "
-        << worst_upto10 << '\n';
+    // -sqrt((2l+1)(2l'+1)) sum (-1)^m (2l''+1) (l l' l''; 0 0 0) (l l' l''; m -m 0) H_l''(kr)
+    // for equal m, 0 otherwise, on bonds along z.
+    prop1_table t;
+    testing::random_bond_sweep(
+        "prop1", 20240611, true, false, [&](const oracle::bond& b, int lmax, int mmax, bool fresh) {
+            if (fresh) t = prop1_table{};
+            return run(t, lmax, mmax, testing::k_of(b), static_cast<real>(b.r)).gg;
+        });
 }
 
 }  // namespace

@@ -46,20 +46,10 @@ std::vector<real> z_column() {
     return y;
 }
 
-// The harmonics of a direction cosine, from GSL, rounded to single precision.
-std::vector<real> column_of(double cost) {
-    std::vector<real> y(NYLM_);
-    for (int l = 0; l <= 2 * LPROP_; ++l)
-        for (int m = -l; m <= l; ++m)
-            y[static_cast<std::size_t>(full_index(l, m) - 1)] =
-                static_cast<real>(oracle::ylm(l, m, cost));
-    return y;
-}
-
 TEST(Prop2, OrderZeroMatchesTheAxialBuilder) {
     // gg(1, 1) = -sqrt(4 pi) Y(0, 0) exp(ikr)/(kr) = 0.2080734 - 0.4546487 i at k = 1, r = 2.
     prop2_table t;
-    const auto res = run(t, 0, 0, cplx(1.0f, 0.0f), 2.0f, column_of(0.3));
+    const auto res = run(t, 0, 0, cplx(1.0f, 0.0f), 2.0f, oracle::ylm_column(0.3));
     EXPECT_NEAR(at(res.gg, 1, 1).real(), 0.2080734f, 3e-7f);
     EXPECT_NEAR(at(res.gg, 1, 1).imag(), -0.4546487f, 3e-7f);
 }
@@ -98,7 +88,7 @@ TEST(Prop2, OrderOneOppositeProjectionsUseOnlyY2MinusTwo) {
     // single term l'' = 2, -sqrt(4 pi 9) (-1)^(-1) sqrt(5) (1 1 2; 0 0 0) (1 1 2; 1 1 -2)
     // Y(2,-2) H_2, from GSL and the recurrence.
     const oracle::bond b{0.4, 0.0, oracle::zd(1.0, 0.0), 2.0};
-    auto y = column_of(b.cost);
+    auto y = oracle::ylm_column(b.cost);
     prop2_table t;
     auto gg = testing::sentinel_block(ld);
     std::ostringstream out;
@@ -124,7 +114,7 @@ TEST(Prop2, BlockIsSymmetricWithTheProjectionSignRule) {
     const oracle::bond b{-0.35, 0.0, oracle::zd(1.6, 0.02), 5.0};
     prop2_table t;
     const auto res =
-        run(t, lmax, mmax, testing::k_of(b), static_cast<real>(b.r), column_of(b.cost));
+        run(t, lmax, mmax, testing::k_of(b), static_cast<real>(b.r), oracle::ylm_column(b.cost));
     const oracle::block_reference ref(b, lmax);
     const double tol = testing::tolerance_ulps(lmax, std::abs(b.k * b.r)) * testing::ulp;
     const auto ch = layout_channels(lmax, mmax);
@@ -153,7 +143,7 @@ TEST(Prop2, WritesExactlyTheLeadingCorner) {
     const int ldim = 13;
     prop2_table t;
     auto gg = testing::sentinel_block(ldim);
-    const auto y = column_of(0.2);
+    const auto y = oracle::ylm_column(0.2);
     std::ostringstream out;
     prop2(t, out, 20, ldim, 3, 1, cplx(1.0f, 0.1f), 3.0f, y.data(), gg.data());
     testing::expect_corner_only(gg, ldim, 10);
@@ -163,7 +153,7 @@ TEST(Prop2, CoefficientCountLineOnTheFirstCallOnly) {
     struct row {
         int lmax, mmax, count;
     };
-    const auto y = column_of(0.6);
+    const auto y = oracle::ylm_column(0.6);
     for (const row& c : {row{5, 5, 1258}, row{8, 8, 8229}, row{10, 10, 21205}, row{12, 12, 46963},
                          row{18, 2, 19047}}) {
         prop2_table t;
@@ -180,7 +170,8 @@ TEST(Prop2, TooManyCoefficientsReportsNindAndStillComputes) {
     // lmax = mmax = 15 needs 127152 coefficients, above NIND = 100000.
     const oracle::bond b{0.55, 0.0, oracle::zd(1.8, 0.02), 8.0};
     prop2_table t;
-    const auto res = run(t, 15, 15, testing::k_of(b), static_cast<real>(b.r), column_of(b.cost));
+    const auto res =
+        run(t, 15, 15, testing::k_of(b), static_cast<real>(b.r), oracle::ylm_column(b.cost));
     EXPECT_EQ(res.out,
               testing::count_line(127152, 15) + testing::nind_message(" \"PROP2\"", 127152));
     EXPECT_EQ(t.coe.size(), 127152u);
@@ -190,7 +181,7 @@ TEST(Prop2, TooManyCoefficientsReportsNindAndStillComputes) {
 
 TEST(Prop2, CutoffWarningOnEveryCallAboveEighteen) {
     const oracle::bond b{-0.8, 0.0, oracle::zd(1.7, 0.03), 9.5};
-    const auto y = column_of(b.cost);
+    const auto y = oracle::ylm_column(b.cost);
     prop2_table t;
     const auto first = run(t, 19, 2, testing::k_of(b), static_cast<real>(b.r), y);
     EXPECT_EQ(first.out, testing::cutoff_warning("PROP2", 19) + testing::count_line(22146, 19));
@@ -202,7 +193,7 @@ TEST(Prop2, CutoffWarningOnEveryCallAboveEighteen) {
 }
 
 TEST(Prop2, SmallerLaterCallsReadAPrefixOfTheTable) {
-    const auto y = column_of(-0.1);
+    const auto y = oracle::ylm_column(-0.1);
     prop2_table big, small;
     run(big, 9, 3, cplx(1.0f, 0.0f), 3.0f, y);
     const auto a = run(big, 6, 3, cplx(1.2f, 0.04f), 3.5f, y);
@@ -225,45 +216,16 @@ TEST(Prop2, HarmonicsFromLegendreGiveTheClosedForm) {
 }
 
 TEST(Prop2, MatchesTheClosedFormSumForRandomBonds) {
-    // Every element against -sqrt(4 pi (2l+1)(2l'+1)) sum (-1)^m' sqrt(2l''+1)
-    // (l l' l''; 0 0 0) (l l' l''; m -m' m'-m) Y(l'', m'-m) H_l''(kr), in double precision
-    // from GSL (3j symbols and harmonics) and the Hankel recurrence; the bound adds the known
-    // inaccuracy of the program's 3j symbols. Against the program's own symbols the rounding
-    // bound alone must hold.
-    std::mt19937 gen(7741);
-    struct row {
-        int lmax, mmax;
-    };
-    double worst_upto10 = 0.0;
-    for (const row& c : {row{0, 0}, row{1, 1}, row{3, 1}, row{6, 6}, row{8, 8}, row{10, 10},
-                         row{10, 3}, row{12, 4}, row{15, 5}, row{18, 3}, row{20, 2}}) {
-        prop2_table t;
-        testing::deviation own_worst, gsl_worst;
-        for (int trial = 0; trial < 3; ++trial) {
-            const oracle::bond b = testing::random_bond(gen, c.lmax, false, false);
-            const oracle::block_reference exact(b, c.lmax);
-            const auto res =
-                run(t, c.lmax, c.mmax, testing::k_of(b), static_cast<real>(b.r), exact.column());
-            const double tol = testing::tolerance_ulps(c.lmax, std::abs(b.k * b.r));
-            const std::string what =
-                "lmax " + std::to_string(c.lmax) + " trial " + std::to_string(trial);
-            const auto own = check_block(res.gg.data(), ld, c.lmax, c.mmax,
-                                         oracle::block_reference(b, c.lmax, oracle::symbols::korva),
-                                         tol, what + " own", true);
-            const auto gsl = check_block(res.gg.data(), ld, c.lmax, c.mmax, exact, tol, what);
-            own_worst.vs_bound = std::max(own_worst.vs_bound, own.vs_bound);
-            gsl_worst.vs_bound = std::max(gsl_worst.vs_bound, gsl.vs_bound);
-            gsl_worst.vs_max = std::max(gsl_worst.vs_max, gsl.vs_max);
-        }
-        if (c.lmax <= 10) worst_upto10 = std::max(worst_upto10, gsl_worst.vs_max);
-        std::cout << "[ measured ] prop2 lmax " << c.lmax << " mmax " << c.mmax
-                  << ": worst |error| / block max vs GSL closed form " << gsl_worst.vs_max
-                  << "; error / bound: GSL " << gsl_worst.vs_bound << ", own 3j "
-                  << own_worst.vs_bound << '\n';
-    }
-    std::cout << "[ measured ] prop2 worst relative deviation from the exact closed form, "
-                 "lmax <= 10: "
-              << worst_upto10 << '\n';
+    // -sqrt(4 pi (2l+1)(2l'+1)) sum (-1)^m' sqrt(2l''+1) (l l' l''; 0 0 0)
+    // (l l' l''; m -m' m'-m) Y(l'', m'-m) H_l''(kr), harmonics from GSL, random polar angle.
+    prop2_table t;
+    testing::random_bond_sweep("prop2", 7741, false, false,
+                               [&](const oracle::bond& b, int lmax, int mmax, bool fresh) {
+                                   if (fresh) t = prop2_table{};
+                                   return run(t, lmax, mmax, testing::k_of(b),
+                                              static_cast<real>(b.r), oracle::ylm_column(b.cost))
+                                       .gg;
+                               });
 }
 
 }  // namespace

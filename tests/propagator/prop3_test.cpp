@@ -11,8 +11,10 @@
 #include "common/channels.hpp"
 #include "common/units.hpp"
 #include "propagator/block_check.hpp"
+#include "propagator/hank.hpp"
 #include "propagator/prop1.hpp"
 #include "propagator/prop2.hpp"
+#include "propagator/radial.hpp"
 
 namespace korva {
 namespace {
@@ -39,21 +41,12 @@ cplx at(const std::vector<cplx>& gg, int a, int b) {
     return gg[static_cast<std::size_t>(a - 1 + (b - 1) * ld)];
 }
 
-std::vector<real> column_of(double cost) {
-    std::vector<real> y(NYLM_);
-    for (int l = 0; l <= 2 * LPROP_; ++l)
-        for (int m = -l; m <= l; ++m)
-            y[static_cast<std::size_t>(full_index(l, m) - 1)] =
-                static_cast<real>(oracle::ylm(l, m, cost));
-    return y;
-}
-
 double sign(int n) {
     return n % 2 == 0 ? 1.0 : -1.0;
 }
 
 TEST(Prop3, OrderZeroIgnoresTheAzimuth) {
-    const auto y = column_of(0.3);
+    const auto y = oracle::ylm_column(0.3);
     prop3_table t3;
     const auto g3 = run(t3, 0, 0, cplx(1.0f, 0.0f), 2.0f, y, 1.234f);
     prop2_table t2;
@@ -68,7 +61,7 @@ TEST(Prop3, ZeroAzimuthGivesTheZeroAzimuthBlock) {
     // rounding (the two builders' sums read different harmonics for the transposed half).
     const int lmax = 8, mmax = 5;
     const oracle::bond b{-0.45, 0.0, oracle::zd(1.3, 0.04), 4.2};
-    const auto y = column_of(b.cost);
+    const auto y = oracle::ylm_column(b.cost);
     prop3_table t3;
     const auto g3 = run(t3, lmax, mmax, testing::k_of(b), static_cast<real>(b.r), y, 0.0f);
     prop2_table t2;
@@ -97,7 +90,7 @@ TEST(Prop3, FullTurnOfTheAzimuthChangesNothing) {
     const real phi = 0.9f;
     const real phi2 = phi + 2.0f * pi_f;
     const oracle::bond b{0.2, phi2, oracle::zd(1.1, 0.03), 3.3};
-    const auto y = column_of(b.cost);
+    const auto y = oracle::ylm_column(b.cost);
     prop3_table t;
     const auto g1 = run(t, lmax, mmax, testing::k_of(b), static_cast<real>(b.r), y, phi);
     const auto g2 = run(t, lmax, mmax, testing::k_of(b), static_cast<real>(b.r), y, phi2);
@@ -121,8 +114,8 @@ TEST(Prop3, TransposeAndMirrorRelations) {
     const int lmax = 7, mmax = 4;
     const oracle::bond b{0.65, 2.2, oracle::zd(1.6, 0.02), 5.0};
     prop3_table t;
-    const auto res = run(t, lmax, mmax, testing::k_of(b), static_cast<real>(b.r), column_of(b.cost),
-                         static_cast<real>(b.phi));
+    const auto res = run(t, lmax, mmax, testing::k_of(b), static_cast<real>(b.r),
+                         oracle::ylm_column(b.cost), static_cast<real>(b.phi));
     const oracle::block_reference ref(b, lmax);
     const double tol = 2 * testing::tolerance_ulps(lmax, std::abs(b.k * b.r)) * testing::ulp;
     auto idx = [&](int l, int m) { return layout_index(l, m, mmax); };
@@ -146,11 +139,30 @@ TEST(Prop3, TransposeAndMirrorRelations) {
                 }
 }
 
+TEST(Prop3, RadialTimesHarmonicTimesPhaseIsFormedInThatOrder) {
+    // hy(l, m) = (Y(l, m) H_l) exp(i m phi), exp of the complex number (0, m phi), bit for bit.
+    const int lmax = 6;
+    const real phi = 2.6f;
+    const auto y = oracle::ylm_column(-0.7);
+    prop3_table t;
+    run(t, lmax, 6, cplx(1.4f, 0.03f), 4.0f, y, phi);
+    const cplx rho(1.4f * 4.0f, 0.03f * 4.0f);
+    for (int l = 0; l <= 2 * lmax; ++l) {
+        const cplx hl = radial_factor(rho, l);
+        for (int m = -l; m <= l; ++m) {
+            const int i = l * (l + 1) + m;
+            const cplx want = cmul(y[static_cast<std::size_t>(i)] * hl,
+                                   std::exp(cplx(0.0f, static_cast<real>(m) * phi)));
+            EXPECT_EQ(t.hy[static_cast<std::size_t>(i)], want) << "l=" << l << " m=" << m;
+        }
+    }
+}
+
 TEST(Prop3, WritesExactlyTheLeadingCorner) {
     const int ldim = 13;
     prop3_table t;
     auto gg = testing::sentinel_block(ldim);
-    const auto y = column_of(0.2);
+    const auto y = oracle::ylm_column(0.2);
     std::ostringstream out;
     prop3(t, out, 20, ldim, 3, 1, cplx(1.0f, 0.1f), 3.0f, y.data(), 0.7f, gg.data());
     testing::expect_corner_only(gg, ldim, 10);
@@ -160,7 +172,7 @@ TEST(Prop3, CoefficientCountLineOnTheFirstCallOnly) {
     struct row {
         int lmax, mmax, count;
     };
-    const auto y = column_of(0.6);
+    const auto y = oracle::ylm_column(0.6);
     for (const row& c : {row{8, 8, 8229}, row{12, 12, 46963}, row{15, 2, 11490}}) {
         prop3_table t;
         const auto first = run(t, c.lmax, c.mmax, cplx(1.0f, 0.0f), 10.0f, y, 1.0f);
@@ -176,8 +188,8 @@ TEST(Prop3, TooManyCoefficientsReportsNindAndStillComputes) {
     // lmax = mmax = 13 needs 66948 coefficients, above NIND = 50000.
     const oracle::bond b{-0.25, 4.0, oracle::zd(1.5, 0.02), 7.0};
     prop3_table t;
-    const auto res = run(t, 13, 13, testing::k_of(b), static_cast<real>(b.r), column_of(b.cost),
-                         static_cast<real>(b.phi));
+    const auto res = run(t, 13, 13, testing::k_of(b), static_cast<real>(b.r),
+                         oracle::ylm_column(b.cost), static_cast<real>(b.phi));
     EXPECT_EQ(res.out, testing::count_line(66948, 13) + testing::nind_message(" \"PROP3\"", 66948));
     check_block(res.gg.data(), ld, 13, 13, oracle::block_reference(b, 13, oracle::symbols::korva),
                 testing::tolerance_ulps(13, std::abs(b.k * b.r)), "lmax 13", true);
@@ -185,7 +197,7 @@ TEST(Prop3, TooManyCoefficientsReportsNindAndStillComputes) {
 
 TEST(Prop3, CutoffWarningOnEveryCallAboveFifteen) {
     const oracle::bond b{0.8, 5.5, oracle::zd(1.7, 0.03), 8.5};
-    const auto y = column_of(b.cost);
+    const auto y = oracle::ylm_column(b.cost);
     const real phi = static_cast<real>(b.phi);
     prop3_table t;
     const auto first = run(t, 16, 2, testing::k_of(b), static_cast<real>(b.r), y, phi);
@@ -206,7 +218,7 @@ TEST(Prop3, CutoffWarningOnEveryCallAboveFifteen) {
 }
 
 TEST(Prop3, SmallerLaterCallsReadAPrefixOfTheTable) {
-    const auto y = column_of(-0.1);
+    const auto y = oracle::ylm_column(-0.1);
     prop3_table big, small;
     run(big, 9, 3, cplx(1.0f, 0.0f), 3.0f, y, 1.0f);
     const auto a = run(big, 6, 3, cplx(1.2f, 0.04f), 3.5f, y, 2.5f);
@@ -215,44 +227,17 @@ TEST(Prop3, SmallerLaterCallsReadAPrefixOfTheTable) {
 }
 
 TEST(Prop3, MatchesTheClosedFormSumForRandomBonds) {
-    // Every element against the general closed form with Y(l'', m'-m)(theta, 0)
-    // exp(i (m'-m) phi): P for the stored (l m; l' m') and, through the relations, Q for the
-    // rest (the closed form holds for every sign of m and m'). GSL symbols with their known
-    // inaccuracy added to the bound, and the program's own symbols with rounding alone.
-    std::mt19937 gen(31337);
-    struct row {
-        int lmax, mmax;
-    };
-    double worst_upto10 = 0.0;
-    for (const row& c : {row{0, 0}, row{1, 1}, row{3, 1}, row{6, 6}, row{8, 8}, row{10, 10},
-                         row{10, 3}, row{12, 4}, row{15, 5}, row{18, 3}, row{20, 2}}) {
-        prop3_table t;
-        testing::deviation own_worst, gsl_worst;
-        for (int trial = 0; trial < 3; ++trial) {
-            const oracle::bond b = testing::random_bond(gen, c.lmax, false, true);
-            const oracle::block_reference exact(b, c.lmax);
-            const auto res = run(t, c.lmax, c.mmax, testing::k_of(b), static_cast<real>(b.r),
-                                 exact.column(), static_cast<real>(b.phi));
-            const double tol = testing::tolerance_ulps(c.lmax, std::abs(b.k * b.r));
-            const std::string what =
-                "lmax " + std::to_string(c.lmax) + " trial " + std::to_string(trial);
-            const auto own = check_block(res.gg.data(), ld, c.lmax, c.mmax,
-                                         oracle::block_reference(b, c.lmax, oracle::symbols::korva),
-                                         tol, what + " own", true);
-            const auto gsl = check_block(res.gg.data(), ld, c.lmax, c.mmax, exact, tol, what);
-            own_worst.vs_bound = std::max(own_worst.vs_bound, own.vs_bound);
-            gsl_worst.vs_bound = std::max(gsl_worst.vs_bound, gsl.vs_bound);
-            gsl_worst.vs_max = std::max(gsl_worst.vs_max, gsl.vs_max);
-        }
-        if (c.lmax <= 10) worst_upto10 = std::max(worst_upto10, gsl_worst.vs_max);
-        std::cout << "[ measured ] prop3 lmax " << c.lmax << " mmax " << c.mmax
-                  << ": worst |error| / block max vs GSL closed form " << gsl_worst.vs_max
-                  << "; error / bound: GSL " << gsl_worst.vs_bound << ", own 3j "
-                  << own_worst.vs_bound << '\n';
-    }
-    std::cout << "[ measured ] prop3 worst relative deviation from the exact closed form, "
-                 "lmax <= 10: "
-              << worst_upto10 << '\n';
+    // The general closed form with Y(l'', m'-m)(theta, 0) exp(i (m'-m) phi): P for the stored
+    // (l m; l' m') and, through the relations, Q for the rest (the closed form holds for
+    // every sign of m and m'); random polar angle and azimuth.
+    prop3_table t;
+    testing::random_bond_sweep(
+        "prop3", 31337, false, true, [&](const oracle::bond& b, int lmax, int mmax, bool fresh) {
+            if (fresh) t = prop3_table{};
+            return run(t, lmax, mmax, testing::k_of(b), static_cast<real>(b.r),
+                       oracle::ylm_column(b.cost), static_cast<real>(b.phi))
+                .gg;
+        });
 }
 
 }  // namespace
