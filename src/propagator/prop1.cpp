@@ -42,12 +42,8 @@ void prop1(prop1_table& t, std::ostream& out, int /*ltab*/, int ld, int lmax, in
     if (lmax > LCUT) write_cutoff_warning(out, "PROP1", lmax);
     if (!t.built) {
         build(t, lmax, mmax);
-        const int ind = static_cast<int>(t.coe.size());
-        out << coeff_count_line(ind, lmax) << '\n';
-        if (ind > NIND)
-            out << (record() << " *** DIMENSION ERROR IN "
-                             << "SUBROUTINE  \"PROP1\" INCREASE PARAMETER NIND TO" << ind
-                             << " ***");
+        report_coefficients(out, static_cast<int>(t.coe.size()), lmax, NIND,
+                            "SUBROUTINE  \"PROP1\" INCREASE PARAMETER NIND TO");
         t.built = true;
     } else if (lmax > t.lmax || mmax != t.mmax) {
         // Outside the calling contract (the driver's set-up call has the largest cut-off and

@@ -27,11 +27,8 @@ void prop2(prop2_table& t, std::ostream& out, int /*ltab*/, int ld, int lmax, in
     if (lmax > LCUT) write_cutoff_warning(out, "PROP2", lmax);
     if (!t.built) {
         build(t, lmax, mmax);
-        const int ind = static_cast<int>(t.coe.size());
-        out << coeff_count_line(ind, lmax) << '\n';
-        if (ind > NIND)
-            out << (record() << " *** DIMENSION ERROR IN "
-                             << "SUBROUTINE \"PROP2\" INCREASE PARAMETER NIND TO" << ind << " ***");
+        report_coefficients(out, static_cast<int>(t.coe.size()), lmax, NIND,
+                            "SUBROUTINE \"PROP2\" INCREASE PARAMETER NIND TO");
         t.built = true;
     } else if (lmax > t.lmax || mmax != t.mmax) {
         // Outside the calling contract: rebuild rather than read coefficients never made.

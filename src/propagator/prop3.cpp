@@ -30,11 +30,8 @@ void prop3(prop3_table& t, std::ostream& out, int /*ltab*/, int ld, int lmax, in
     if (lmax > LCUT) write_cutoff_warning(out, "PROP3", lmax);
     if (!t.built) {
         build(t, lmax, mmax);
-        const int ind = static_cast<int>(t.coe.size());
-        out << coeff_count_line(ind, lmax) << '\n';
-        if (ind > NIND)
-            out << (record() << " *** DIMENSION ERROR IN "
-                             << "SUBROUTINE \"PROP3\" INCREASE PARAMETER NIND TO" << ind << " ***");
+        report_coefficients(out, static_cast<int>(t.coe.size()), lmax, NIND,
+                            "SUBROUTINE \"PROP3\" INCREASE PARAMETER NIND TO");
         t.built = true;
     } else if (lmax > t.lmax || mmax != t.mmax) {
         // Outside the calling contract: rebuild rather than read coefficients never made.

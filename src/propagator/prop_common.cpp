@@ -15,4 +15,9 @@ void write_cutoff_warning(std::ostream& out, const char* name, int lmax) {
                      << "PARAMETER LMAX MUST BE " << lmax << " AT LEAST");
 }
 
+void report_coefficients(std::ostream& out, int ind, int lmax, int nind, const char* where) {
+    out << coeff_count_line(ind, lmax) << '\n';
+    if (ind > nind) out << (record() << " *** DIMENSION ERROR IN " << where << ind << " ***");
+}
+
 }  // namespace korva

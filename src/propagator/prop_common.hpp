@@ -32,6 +32,9 @@ inline cplx& gg_at(cplx* gg, int ld, int a, int b) {
 
 // " >>>>  " count " COEFF.    COMPUTED   Lmax =" lmax ... "<<<<", after a blank in column 1.
 std::string coeff_count_line(int ind, int lmax);
+// The first call's report: the coefficient-count line and, past the capacity nind, the
+// NIND message; `where` is its "SUBROUTINE ... NIND TO" part, spaced as each builder has it.
+void report_coefficients(std::ostream& out, int ind, int lmax, int nind, const char* where);
 
 // The cut-off warning of builder `name` ("PROP1", ...), written on every call above its limit.
 void write_cutoff_warning(std::ostream& out, const char* name, int lmax);
