@@ -115,5 +115,47 @@ TEST(Physics, SignalDoesNotDependOnTheOrderOfTheNeighbours) {
     std::cout << "[ measured ] frame invariance: worst |dXtot| = " << worst << '\n';
 }
 
+// The data lines (x, y) of a plot file.
+std::vector<std::pair<double, double>> plot_points(const fs::path& file) {
+    std::vector<std::pair<double, double>> pts;
+    std::istringstream in(test::read_file(file));
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream f(line);
+        double x, y;
+        std::string rest;
+        if (f >> x >> y && !(f >> rest)) pts.emplace_back(x, y);
+    }
+    return pts;
+}
+
+// The magnitude of the Fourier transform of k^2 chi(k) of the default example peaks a little
+// below the first-shell distance 2.55 A (the phase shifts of absorber and back-scatterer fall
+// with k), and the second shell 3.61 A shows as the next peak, shifted by about as much.
+TEST(Physics, CopperFourierPeaksBelowTheShellDistances) {
+    const fs::path dir = test::scratch_dir("cu-fourier");
+    for (const char* f : {"cu.ps", "cu.xs", "deck.in"}) fs::copy_file(cu / f, dir / f);
+    const test::program_run r = test::run_in(dir, test::read_file(cu / "deck.in"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto pts = plot_points(dir / "cuk_kor.fou");
+    ASSERT_GE(pts.size(), 201u);
+    const auto peak = [&](double from, double to) {
+        std::pair<double, double> best{0, -1};
+        for (const auto& p : pts)
+            if (p.first >= from && p.first < to && p.second > best.second) best = p;
+        return best;
+    };
+    const auto first = peak(0.0, 8.0);
+    EXPECT_LT(first.first, 2.55);
+    EXPECT_GT(first.first, 2.55 - 0.5);
+    const auto second = peak(first.first + 0.5, 4.0);
+    EXPECT_LT(second.first, 3.61);
+    EXPECT_GT(second.first, 3.61 - 0.5);
+    EXPECT_LT(second.second, first.second);
+    std::cout << "[ measured ] cu-k Fourier peaks at " << first.first << " A (height "
+              << first.second << ") and " << second.first << " A (height " << second.second
+              << ")\n";
+}
+
 }  // namespace
 }  // namespace korva

@@ -163,8 +163,7 @@ TEST(psgen_files, records_grouping_and_conjugation) {
         EXPECT_EQ(i, points[e].size()) << "only types 1 and 2, e=" << e;
 
         // The amplitudes read back are the library's outgoing-wave ones.
-        const auto t_lib =
-            tl_all(screened_coulomb{26.0, thomas_fermi_length(26.0)}, 2.2, energies[e], gamma, 10);
+        const auto t_lib = tl_all(type_potential(26.0), 2.2, energies[e], gamma, 10);
         for (std::size_t l = 0; l < t1.size(); ++l) {
             EXPECT_TRUE(close(t1[l].real(), t_lib[l].real())) << "e=" << e << " l=" << l;
             EXPECT_TRUE(close(t1[l].imag(), t_lib[l].imag())) << "e=" << e << " l=" << l;

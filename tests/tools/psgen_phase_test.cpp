@@ -187,7 +187,7 @@ TEST(psgen_phase, high_barrier_is_hard_sphere) {
 // rounding (1e-12), for the strongest potential the tool makes (Z = 120) and copper.
 TEST(psgen_phase, unitarity_at_real_energy) {
     for (double z : {29.0, 120.0}) {
-        const screened_coulomb v{z, thomas_fermi_length(z)};
+        const thomas_fermi_atom v = type_potential(z);
         for (double e : {0.01, 0.3, 5.0, 36.0, 300.0}) {
             const auto t = tl_all(v, 2.4, e, 0.0, 20);
             for (int l = 0; l <= 20; ++l) {
@@ -210,7 +210,7 @@ TEST(psgen_phase, unitarity_at_real_energy) {
 TEST(psgen_phase, analytic_in_complex_energy) {
     const double h = 1e-3;
     for (double z : {6.0, 29.0}) {
-        const screened_coulomb v{z, thomas_fermi_length(z)};
+        const thomas_fermi_atom v = type_potential(z);
         for (double e : {0.3, 5.0, 30.0}) {
             for (double gamma : {0.02, 0.1}) {
                 const auto tep = tl_all(v, 2.2, e + h, gamma, 10);
@@ -260,7 +260,7 @@ TEST(psgen_phase, levinson_two_bound_states) {
 // d delta/dE ~ 2.5/Ry, moves S by 0.15 per step), and attraction gives delta_l > 0 for the high
 // l that feel only the weak tail, at every energy.
 TEST(psgen_phase, copper_smooth_in_energy) {
-    const screened_coulomb v{29.0, thomas_fermi_length(29.0)};
+    const thomas_fermi_atom v = type_potential(29.0);
     std::vector<std::vector<cdouble>> ts;
     for (int i = 0; i <= 600; ++i) ts.push_back(tl_all(v, 2.4, 0.3 + 0.03 * i, 0.0, 12));
     for (std::size_t i = 1; i < ts.size(); ++i)

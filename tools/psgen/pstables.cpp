@@ -82,7 +82,7 @@ psgen_tables psgen_compute(const psgen_input& p) {
     for (std::size_t e = 0; e < ne; ++e) {
         tb.k.push_back(wave_number(p.energies[e], p.gamma));
         for (std::size_t it = 0; it < nt; ++it) {
-            const screened_coulomb v{p.types[it].z, thomas_fermi_length(p.types[it].z)};
+            const thomas_fermi_atom v = type_potential(p.types[it].z);
             tb.t[e][it] = tl_all(v, p.types[it].rmt, p.energies[e], p.gamma, p.lmax);
             for (const auto& t : tb.t[e][it])
                 if (!finite(t))

@@ -84,6 +84,16 @@ double screened_coulomb::operator()(double r) const {
     return -2.0 * z / r * std::exp(-r / a);
 }
 
+double thomas_fermi_atom::operator()(double r) const {
+    const double x = r / b;
+    return -2.0 * z / r *
+           (0.35 * std::exp(-0.3 * x) + 0.55 * std::exp(-1.2 * x) + 0.10 * std::exp(-6.0 * x));
+}
+
+thomas_fermi_atom type_potential(double z) {
+    return {z, thomas_fermi_length(z)};
+}
+
 double thomas_fermi_length(double z) {
     return 0.8853 / std::cbrt(z);
 }

@@ -38,4 +38,17 @@ struct screened_coulomb {
 // Thomas-Fermi screening length 0.8853 z^{-1/3} Bohr.
 double thomas_fermi_length(double z);
 
+// The neutral atom's Thomas-Fermi potential, V(r) = -2 Z/r phi(r/b) with b the Thomas-Fermi
+// length, in Moliere's approximation phi(x) = 0.35 e^{-0.3 x} + 0.55 e^{-1.2 x} + 0.10 e^{-6 x}:
+// three screened Coulomb terms. Unlike a single exp(-r/b), it keeps the slowly screened outer
+// part of the atom, which sets the phase of the back-scattering amplitude.
+struct thomas_fermi_atom {
+    double z;
+    double b;  // Thomas-Fermi length, Bohr
+    double operator()(double r) const;
+};
+
+// The potential the tool uses for an atom type of nuclear charge z.
+thomas_fermi_atom type_potential(double z);
+
 }  // namespace korva::psgen
