@@ -21,4 +21,12 @@ int matrix_order(const run_state& st, int e);
 // what an earlier layout left inside each atom's own block.
 assembly_result assemble(run_state& st, std::ostream& out, int e, bool changed);
 
+// The same into the tiled store of the fast solver (already reshaped to this point's order),
+// the bonds shared by `threads` threads when the builders stay silent; every entry gets the
+// bits the serial assembly gives it.
+assembly_result assemble_tiles(run_state& st, std::ostream& out, int e, bool changed, int threads);
+
+// Largest cut-off at which no builder warns at its calls.
+constexpr int builder_quiet_lmax = 15;
+
 }  // namespace korva

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "common/channels.hpp"
 #include "common/cputime.hpp"
@@ -15,6 +16,7 @@
 #include "propagator/prop2.hpp"
 #include "propagator/prop3.hpp"
 #include "recursion/haykor.hpp"
+#include "recursion/haykor_multi.hpp"
 
 namespace korva {
 
@@ -149,9 +151,12 @@ void energy_loop(run_state& st, std::ostream& out) {
     dat << (record() << "CASE                  \"G\"");
     dat << (record() << "SET SYMBOL 2P SIZE 0.8");
 
-    st.matrix = std::make_unique<matrix_store>(std::max(nmax, 1));
-    matrix_store& g = *st.matrix;
-    g.set_unit_diagonal();
+    if (st.plain_solver) {
+        st.matrix = std::make_unique<matrix_store>(std::max(nmax, 1));
+        st.matrix->set_unit_diagonal();
+    } else {
+        st.tiles = std::make_unique<tile_store>(std::max(nmax, 1));
+    }
 
     out << (record() << " ANGULAR MOMENTUM OF CORE ELECTRON =" << p.lcore);
     out << (record() << (s.nch == 1 ? " OLNY THE L+1 CHANNEL EXISTS"
@@ -177,7 +182,10 @@ void energy_loop(run_state& st, std::ostream& out) {
             bool changed = e == 1;
             for (int ip = 1; ip <= t.nphs && !changed; ++ip)
                 changed = t.lmxp(ip, e) != t.lmxp(ip, e - 1);
-            const assembly_result a = assemble(st, out, e, changed);
+            if (changed && !st.plain_solver) st.tiles->reshape(matrix_order(st, e));
+            const assembly_result a = st.plain_solver
+                                          ? assemble(st, out, e, changed)
+                                          : assemble_tiles(st, out, e, changed, st.threads);
             if (p.iout > 2) {
                 out << ' ' << "    MATRIX DIMENSION = " << field_i(a.n, 5) << '\n';
                 out << ' '
@@ -185,14 +193,30 @@ void energy_loop(run_state& st, std::ostream& out) {
                        "ERROR"
                     << '\n';
             }
-            if (changed) g.rebuild_row_lists(a.n);
+            if (changed && st.plain_solver) st.matrix->rebuild_row_lists(a.n);
 
             const int m_first = st.bonds.thetanz ? -l0 : 0;
+            // The fast solver runs every M0 of the point together; what it collected per
+            // channel is then written in the order of the plain solver's calls.
+            std::vector<haykor_result> all;
+            std::vector<std::string> lines;
+            if (!st.plain_solver) {
+                std::vector<int> rs;
+                for (int m0 = m_first; m0 <= l0; ++m0) rs.push_back(layout_index(l0, m0, p.mmax));
+                all =
+                    haykor_multi(*st.tiles, rs, MINLEV_, MAXLEV_, p.eps, p.iout, lines, st.threads);
+            }
             int nitmax = 0;
             for (int m0 = m_first; m0 <= l0; ++m0) {
                 const real fac = (!st.bonds.thetanz && m0 > 0) ? 2.0f : 1.0f;
                 const int r = layout_index(l0, m0, p.mmax);
-                const haykor_result h = haykor(g, a.n, r, MINLEV_, MAXLEV_, p.eps, p.iout, out);
+                haykor_result h;
+                if (st.plain_solver) {
+                    h = haykor(*st.matrix, a.n, r, MINLEV_, MAXLEV_, p.eps, p.iout, out);
+                } else {
+                    h = all[static_cast<std::size_t>(m0 - m_first)];
+                    out << lines[static_cast<std::size_t>(m0 - m_first)];
+                }
                 nitmax = std::max(nitmax, h.niter);
                 if (p.iout > 2)
                     out << ' ' << field_i(l0, 5) << field_i(m0, 5) << "   "

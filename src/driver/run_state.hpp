@@ -15,6 +15,7 @@
 #include "propagator/cgc.hpp"
 #include "propagator/prop_tables.hpp"
 #include "recursion/matrix.hpp"
+#include "recursion/tile_store.hpp"
 
 namespace korva {
 
@@ -37,7 +38,15 @@ struct run_state {
     prop_tables props;  // built on the first call of each builder, then reused
     c3j0_cache c3j0s;
     std::vector<cplx> gg = std::vector<cplx>(LDGG_ * LDGG_);
-    std::unique_ptr<matrix_store> matrix;  // sized by the run's largest order
+    std::unique_ptr<matrix_store> matrix;  // plain solver: sized by the run's largest order
+    std::unique_ptr<tile_store> tiles;     // fast solver: the same, in tiles
+    bool plain_solver = false;             // the reference path: row lists and haykor
+    int threads = 1;                       // for the products and the assembly
+    struct thread_scratch {
+        prop_tables props;
+        std::vector<cplx> gg;
+    };
+    std::vector<thread_scratch> thread_work;  // threads 2, 3, ...: builder tables and gg
     signal_arrays sig;
     fouplot_state fou;
     std::ofstream dat, sigfile, chi, foufile;  // plot files, open until the run ends
