@@ -91,6 +91,8 @@ void energy_loop(run_state& st, std::ostream& out) {
     signal_arrays& s = st.sig;
     const int nb = p.nat * (p.nat - 1) / 2;
 
+    run_timings& tm = st.timing;
+    double t0 = wall_seconds();
     st.lmxtop = energy_cutoffs(t, p.toll_lmax);
 
     // Spherical harmonics of every bond but the first, up to twice the largest cut-off.
@@ -99,6 +101,7 @@ void energy_loop(run_state& st, std::ostream& out) {
     for (int b = 2; b <= nb; ++b)
         fill_ylm_column(out, static_cast<double>(st.bonds.cbond[b - 1]), lylm,
                         st.ylm.column(b - 1));
+    tm.ylm = wall_seconds() - t0;
     out << ' ' << " >>>>    Ylm FUNCTIONS  COMPUTED   " << field_f(elapsed_ms(p), 6, 2)
         << " msec  CPU time  <<<<" << '\n';
 
@@ -130,6 +133,7 @@ void energy_loop(run_state& st, std::ostream& out) {
     check_points(st, out);
 
     // First call of each builder, with the largest cut-off of the run: it builds the tables.
+    t0 = wall_seconds();
     prop1(st.props.p1, out, LPROP_, LDGG_, st.lmxtop, p.mmax, t.ckph(1), st.bonds.rbond[0],
           st.gg.data());
     if (nb >= 2) {
@@ -138,6 +142,8 @@ void energy_loop(run_state& st, std::ostream& out) {
         prop3(st.props.p3, out, LPROP_, LDGG_, st.lmxtop, p.mmax, t.ckph(1), st.bonds.rbond[1],
               st.ylm.column(1), st.bonds.tbond[1], st.gg.data());
     }
+
+    tm.builders = wall_seconds() - t0;
 
     // Signal plot file, header.
     p.set_extension("dat");
@@ -182,6 +188,7 @@ void energy_loop(run_state& st, std::ostream& out) {
             bool changed = e == 1;
             for (int ip = 1; ip <= t.nphs && !changed; ++ip)
                 changed = t.lmxp(ip, e) != t.lmxp(ip, e - 1);
+            const double tp = wall_seconds();
             if (changed && !st.plain_solver) st.tiles->reshape(matrix_order(st, e));
             const assembly_result a = st.plain_solver
                                           ? assemble(st, out, e, changed)
@@ -193,7 +200,11 @@ void energy_loop(run_state& st, std::ostream& out) {
                        "ERROR"
                     << '\n';
             }
+            double t1 = wall_seconds();
+            tm.assembly += t1 - tp;
             if (changed && st.plain_solver) st.matrix->rebuild_row_lists(a.n);
+            tm.lists += wall_seconds() - t1;
+            t1 = wall_seconds();
 
             const int m_first = st.bonds.thetanz ? -l0 : 0;
             // The fast solver runs every M0 of the point together; what it collected per
@@ -228,6 +239,7 @@ void energy_loop(run_state& st, std::ostream& out) {
                                        << "GAVE A NON-FINITE VALUE (A ZERO DENOMINATOR) ***");
                 s.c(c, e) += fac * h.s;
             }
+            tm.recursion += wall_seconds() - t1;
             // A point at or below the edge has no real wave number: it is given k = 0.
             s.kwave[e - 1] = t.eph(e) > 0.0f ? std::sqrt(t.eph(e)) / bohr : 0.0f;
 
@@ -255,6 +267,7 @@ void energy_loop(run_state& st, std::ostream& out) {
             // k^ESP with k = 0 and a negative ESP has no value: such a point plots 0.
             if (p.esp != 0.0f) y = (k == 0.0f && p.esp < 0.0f) ? 0.0f : std::pow(k, p.esp) * y;
             dat << (record() << k << y);
+            tm.point.push_back(wall_seconds() - tp);
         }
         if (p.lcore > 0) {
             dat << (record() << "PLOT");

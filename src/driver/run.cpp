@@ -17,18 +17,32 @@
 namespace korva {
 
 void run(std::istream& deck_stream, std::ostream& out) {
+    run(deck_stream, out, run_options{});
+}
+
+run_timings run(std::istream& deck_stream, std::ostream& out, const run_options& opt) {
     auto st = std::make_unique<run_state>();
-    const char* solver = std::getenv("KORVA_SOLVER");
-    st->plain_solver = solver != nullptr && std::string(solver) == "plain";
+    if (opt.plain >= 0) {
+        st->plain_solver = opt.plain == 1;
+    } else {
+        const char* solver = std::getenv("KORVA_SOLVER");
+        st->plain_solver = solver != nullptr && std::string(solver) == "plain";
+    }
+    st->threads = std::max(1, opt.threads);
 #ifdef _OPENMP
-    st->threads = std::max(1, omp_get_max_threads());
+    if (opt.threads <= 0) st->threads = std::max(1, omp_get_max_threads());
 #endif
     text_input deck(deck_stream);
+    double t0 = wall_seconds();
     setup_run(*st, deck, out);
+    st->timing.setup = wall_seconds() - t0;
     energy_loop(*st, out);
+    t0 = wall_seconds();
     finish_run(*st, deck, out);
+    st->timing.post = wall_seconds() - t0;
     for (std::ofstream* f : {&st->dat, &st->sigfile, &st->chi, &st->foufile})
         if (f->is_open()) f->close();
+    return st->timing;
 }
 
 }  // namespace korva

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/capacities.hpp"
+#include "common/cputime.hpp"
 #include "common/types.hpp"
 #include "driver/run_parameters.hpp"
 #include "geometry/angles.hpp"
@@ -46,7 +47,8 @@ struct run_state {
         prop_tables props;
         std::vector<cplx> gg;
     };
-    std::vector<thread_scratch> thread_work;  // threads 2, 3, ...: builder tables and gg
+    std::vector<thread_scratch> thread_work;
+    run_timings timing;  // threads 2, 3, ...: builder tables and gg
     signal_arrays sig;
     fouplot_state fou;
     std::ofstream dat, sigfile, chi, foufile;  // plot files, open until the run ends

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cassert>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -34,11 +35,14 @@ struct handoff {
     cplx* at(int t, int k, int tj) {
         return hand[t].data() + (static_cast<std::size_t>(k) * nt + tj) * 4;
     }
+    // Spins while the thread above is busy with the same column of tiles; gives the core away
+    // now and then, in case that thread is waiting for it (more threads than cores).
     void wait(int t, int tj) const {
-        while (done[t].load(std::memory_order_acquire) <= tj) {
+        for (int spin = 1; done[t].load(std::memory_order_acquire) <= tj; ++spin) {
 #ifdef KORVA_X86
             _mm_pause();
 #endif
+            if (spin % 256 == 0) std::this_thread::yield();
         }
     }
 };

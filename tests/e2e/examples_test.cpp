@@ -55,6 +55,35 @@ void compare_with_expected(const std::string& name) {
     EXPECT_EQ(plots.size(), nexpected) << "plot files written vs expected";
 }
 
+// The reference solver (row lists, one channel at a time) and the streaming one on one and
+// on two threads write the same bytes.
+class SolverPaths : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(SolverPaths, PlainAndStreamingOnOneAndTwoThreadsAgree) {
+    if (std::getenv("KORVA_UPDATE_EXPECTED") != nullptr) GTEST_SKIP();
+    struct path {
+        const char* solver;
+        const char* threads;
+    };
+    for (const path& p : {path{"plain", "1"}, path{"stream", "1"}, path{"stream", "2"}}) {
+        SCOPED_TRACE(std::string(p.solver) + " solver, " + p.threads + " thread(s)");
+        setenv("KORVA_SOLVER", p.solver, 1);
+        setenv("OMP_NUM_THREADS", p.threads, 1);
+        compare_with_expected(GetParam());
+        unsetenv("KORVA_SOLVER");
+        unsetenv("OMP_NUM_THREADS");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, SolverPaths,
+                         ::testing::Values("cu-k", "two-types", "planar", "small"),
+                         [](const auto& info) {
+                             std::string s = info.param;
+                             for (char& c : s)
+                                 if (c == '-') c = '_';
+                             return s;
+                         });
+
 TEST(Examples, CopperKEdge) {
     compare_with_expected("cu-k");
 }

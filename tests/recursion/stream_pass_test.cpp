@@ -1,0 +1,186 @@
+// The streaming solver against the plain one: the same bits, whatever the kernel and threads.
+#include "recursion/stream_pass.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "recursion/haykor.hpp"
+#include "recursion/haykor_multi.hpp"
+#include "recursion/matrix.hpp"
+#include "recursion/tile_store.hpp"
+
+namespace korva {
+namespace {
+
+bool same_bits(cplx a, cplx b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A random matrix with unit diagonal, the same in both stores. `zeros` is the share of exact
+// zero entries; with `blocks`, whole atom-like blocks are zero (and one side of some pairs
+// only, so the pattern is not symmetric); signed zeros appear among them.
+struct random_matrix {
+    int n;
+    std::vector<cplx> a;  // column-major
+    random_matrix(int n_, double zeros, bool blocks, unsigned seed) : n(n_), a(n_ * n_) {
+        std::mt19937 gen(seed);
+        std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+        std::uniform_real_distribution<double> pick(0.0, 1.0);
+        const float scale = 0.6f / std::sqrt(static_cast<float>(n));
+        const int bs = 7;  // block edge
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < n; ++i) {
+                cplx v(scale * u(gen), scale * u(gen));
+                if (i == j) v = cplx(1.0f, 0.0f);
+                bool zero = i != j && pick(gen) < zeros;
+                if (blocks && i != j) {
+                    const int bi = i / bs, bj = j / bs;
+                    if ((bi * 31 + bj * 17) % 5 == 0) zero = true;  // pattern not symmetric
+                }
+                if (zero) v = (i + j) % 3 == 0 ? cplx(-0.0f, 0.0f) : cplx(0.0f, -0.0f);
+                a[i + j * n] = v;
+            }
+    }
+    cplx at(int i, int j) const { return a[(i - 1) + (j - 1) * n]; }
+    void fill(matrix_store& m) const {
+        for (int j = 1; j <= n; ++j)
+            for (int i = 1; i <= n; ++i) m.gt(i, j) = at(i, j);
+        m.rebuild_row_lists(n);
+    }
+    void fill(tile_store& g) const {
+        g.reshape(n);
+        for (int j = 1; j <= n; ++j)
+            for (int i = 1; i <= n; ++i) g.gt(i, j) = at(i, j);
+    }
+};
+
+TEST(TileStore, ReshapeClearsAndSetsTheDiagonal) {
+    tile_store g(10);
+    g.reshape(10);
+    g.gt(3, 7) = cplx(2.0f, 3.0f);
+    g.gt(10, 1) = cplx(4.0f, 0.0f);
+    g.reshape(6);
+    EXPECT_EQ(g.order(), 6);
+    EXPECT_EQ(g.tiles(), 2);
+    for (int j = 1; j <= 6; ++j)
+        for (int i = 1; i <= 6; ++i)
+            EXPECT_EQ(g.gt(i, j), i == j ? cplx(1.0f, 0.0f) : cplx(0.0f, 0.0f));
+    // Entry (i, j) lives in tile ((i-1)/4, (j-1)/4), row by row inside it.
+    g.gt(6, 3) = cplx(5.0f, 6.0f);
+    EXPECT_EQ(g.tile(1, 0)[4 * 1 + 2], cplx(5.0f, 6.0f));
+    EXPECT_EQ(g.tile(1, 1)[4 * 1 + 1], cplx(1.0f, 0.0f));  // entry (6, 6)
+    EXPECT_EQ(g.tile(1, 1)[4 * 3 + 3], cplx(0.0f, 0.0f));  // padding stays zero
+    g.reshape(99);
+    EXPECT_EQ(g.order(), 10);  // clamped to the capacity
+}
+
+// The pass against sums over the listed entries of the plain store, in list order.
+TEST(StreamPass, BothProductsHaveThePlainSolversBits) {
+    std::vector<pass_kernel> kernels{pass_kernel::scalar};
+    if (pass_has_avx2()) kernels.push_back(pass_kernel::avx2);
+    for (int n : {1, 3, 4, 5, 17, 130, 257}) {
+        const random_matrix rm(n, 0.3, true, 7u + n);
+        matrix_store m(n);
+        rm.fill(m);
+        tile_store g(n + 5);  // a larger capacity than the order
+        rm.fill(g);
+        std::mt19937 gen(99);
+        std::uniform_real_distribution<float> u(-2.0f, 2.0f);
+        const int nch = 3;
+        const std::size_t len = 4 * g.tiles();
+        std::vector<std::vector<cplx>> q(nch, std::vector<cplx>(len)), p = q;
+        for (int k = 0; k < nch; ++k)
+            for (int i = 0; i < n; ++i) {
+                q[k][i] = i % 5 == 2 ? cplx(0.0f, 0.0f) : cplx(u(gen), u(gen));
+                p[k][i] = cplx(u(gen), u(gen));
+            }
+        for (pass_kernel kern : kernels)
+            for (int threads : {1, 2, 3}) {
+                std::vector<std::vector<cplx>> gq(nch, std::vector<cplx>(len)), gtp = gq;
+                std::vector<pass_vectors> pv;
+                for (int k = 0; k < nch; ++k)
+                    pv.push_back({q[k].data(), p[k].data(), gq[k].data(), gtp[k].data()});
+                stream_pass(g, pv.data(), nch, threads, kern);
+                for (int k = 0; k < nch; ++k)
+                    for (int i = 1; i <= n; ++i) {
+                        cplx d(0.0f, 0.0f), t(0.0f, 0.0f);
+                        for (int l = 1; l <= m.nnz(i); ++l) {
+                            const int c = m.jnz(i, l);
+                            d += m.gt(i, c) * q[k][c - 1];
+                            t += m.gt(c, i) * p[k][c - 1];
+                        }
+                        ASSERT_TRUE(same_bits(gq[k][i - 1], d))
+                            << "n=" << n << " i=" << i << " threads=" << threads;
+                        ASSERT_TRUE(same_bits(gtp[k][i - 1], t))
+                            << "n=" << n << " i=" << i << " threads=" << threads;
+                    }
+            }
+    }
+}
+
+// The whole recursion: niter, s, err and every A and B line of each channel as haykor gives
+// them, for 1 and 2 threads and both kernels; channels stop at different levels.
+TEST(HaykorMulti, EveryChannelHasThePlainSolversBitsAndLines) {
+    std::vector<pass_kernel> kernels{pass_kernel::scalar};
+    if (pass_has_avx2()) kernels.push_back(pass_kernel::avx2);
+    struct setting {
+        int n;
+        double zeros;
+        bool blocks;
+        int minlev, maxlev;
+        float eps;
+    };
+    for (const setting& s :
+         {setting{9, 0.0, false, 2, 20, 1e-4f}, setting{150, 0.5, true, 2, 20, 1e-4f},
+          setting{301, 0.2, true, 5, 12, 1e-6f}, setting{260, 0.0, false, 2, 1, 1e-4f},
+          setting{200, 0.9, false, 2, 20, 0.0f}, setting{131, 0.3, true, 2, 0, 1e-4f}}) {
+        const random_matrix rm(s.n, s.zeros, s.blocks, 1234u + s.n);
+        matrix_store m(s.n);
+        rm.fill(m);
+        tile_store g(s.n);
+        rm.fill(g);
+        std::vector<int> channels;
+        for (int r : {1, 2, 3, s.n / 2, s.n}) channels.push_back(std::min(r, s.n));
+        for (pass_kernel kern : kernels)
+            for (int threads : {1, 2}) {
+                std::vector<std::string> lines;
+                const auto res =
+                    haykor_multi(g, channels, s.minlev, s.maxlev, s.eps, 3, lines, threads, kern);
+                ASSERT_EQ(res.size(), channels.size());
+                for (std::size_t k = 0; k < channels.size(); ++k) {
+                    std::ostringstream text;
+                    const haykor_result h =
+                        haykor(m, s.n, channels[k], s.minlev, s.maxlev, s.eps, 3, text);
+                    EXPECT_EQ(res[k].niter, h.niter) << "n=" << s.n << " r=" << channels[k];
+                    EXPECT_TRUE(same_bits(res[k].s, h.s)) << "n=" << s.n << " r=" << channels[k];
+                    EXPECT_EQ(std::memcmp(&res[k].err, &h.err, sizeof h.err), 0)
+                        << "n=" << s.n << " r=" << channels[k];
+                    EXPECT_EQ(lines[k], text.str()) << "n=" << s.n << " r=" << channels[k];
+                }
+            }
+    }
+}
+
+// A channel without couplings ends at level 1, next to channels that run on.
+TEST(HaykorMulti, IsolatedChannelStopsAtOnce) {
+    const int n = 40;
+    random_matrix rm(n, 0.0, false, 5u);
+    for (int i = 1; i <= n; ++i)
+        if (i != 7) rm.a[(i - 1) + 6 * n] = rm.a[6 + (i - 1) * n] = cplx(0.0f, 0.0f);
+    rm.a[6 + 6 * n] = cplx(2.0f, 0.0f);
+    tile_store g(n);
+    rm.fill(g);
+    std::vector<std::string> lines;
+    const auto res = haykor_multi(g, {7, 1}, 2, 20, 1e-5f, 0, lines, 1);
+    EXPECT_EQ(res[0].niter, 1);
+    EXPECT_EQ(res[0].s, cplx(0.5f, 0.0f));
+    EXPECT_GT(res[1].niter, 2);
+}
+
+}  // namespace
+}  // namespace korva
