@@ -2,7 +2,6 @@
 // machine's read bandwidth measured in the same run, and against the plain row-list solver.
 //
 //   solver_bench [threads]      (default: OMP_NUM_THREADS, or all cores)
-#include <immintrin.h>
 #include <omp.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bandwidth.hpp"
 #include "recursion/haykor.hpp"
 #include "recursion/haykor_multi.hpp"
 #include "recursion/matrix.hpp"
@@ -24,43 +24,8 @@
 namespace {
 
 using korva::cplx;
-
-double now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-// Read bandwidth: every thread sums its share of a 512 MB array; the best of five sweeps.
-__attribute__((target("avx2"))) double read_bandwidth(int threads) {
-    const std::size_t n = (512u << 20) / sizeof(float);
-    float* a = static_cast<float*>(std::aligned_alloc(64, n * sizeof(float)));
-#pragma omp parallel for num_threads(threads) schedule(static)
-    for (std::size_t i = 0; i < n; ++i) a[i] = 1.0f;
-    double best = 1e30;
-    float sink = 0.0f;
-    for (int rep = 0; rep < 5; ++rep) {
-        const double t0 = now();
-#pragma omp parallel num_threads(threads) reduction(+ : sink)
-        {
-            const int t = omp_get_thread_num(), nt = omp_get_num_threads();
-            const std::size_t i0 = n * t / nt / 64 * 64, i1 = n * (t + 1) / nt / 64 * 64;
-            __m256 s0 = _mm256_setzero_ps(), s1 = s0, s2 = s0, s3 = s0;
-            for (std::size_t i = i0; i < i1; i += 32) {
-                s0 = _mm256_add_ps(s0, _mm256_load_ps(a + i));
-                s1 = _mm256_add_ps(s1, _mm256_load_ps(a + i + 8));
-                s2 = _mm256_add_ps(s2, _mm256_load_ps(a + i + 16));
-                s3 = _mm256_add_ps(s3, _mm256_load_ps(a + i + 24));
-            }
-            float out[8];
-            _mm256_storeu_ps(out, _mm256_add_ps(_mm256_add_ps(s0, s1), _mm256_add_ps(s2, s3)));
-            for (float x : out) sink += x;
-        }
-        best = std::min(best, now() - t0);
-    }
-    std::free(a);
-    if (sink == 0.5f) std::printf(" ");
-    return static_cast<double>(n * sizeof(float)) / best / 1e9;
-}
+using korva::bench::now;
+using korva::bench::read_bandwidth;
 
 // Unit diagonal, every off-diagonal entry non-zero with modulus up to 0.3/sqrt(n).
 template <class Store>

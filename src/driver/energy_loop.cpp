@@ -160,9 +160,15 @@ void energy_loop(run_state& st, std::ostream& out) {
     if (st.plain_solver) {
         st.matrix = std::make_unique<matrix_store>(std::max(nmax, 1));
         st.matrix->set_unit_diagonal();
+        tm.matrix_bytes =
+            static_cast<double>(st.matrix->order()) * st.matrix->order() * sizeof(cplx);
     } else {
         st.tiles = std::make_unique<tile_store>(std::max(nmax, 1));
+        const double nt = (std::max(nmax, 1) + tile_store::W - 1) / tile_store::W;
+        tm.matrix_bytes = nt * nt * 16 * sizeof(cplx);
     }
+    tm.ylm_bytes =
+        static_cast<double>(nb > 1 ? nb - 1 : 0) * (lylm + 1) * (lylm + 1) * sizeof(real);
 
     out << (record() << " ANGULAR MOMENTUM OF CORE ELECTRON =" << p.lcore);
     out << (record() << (s.nch == 1 ? " OLNY THE L+1 CHANNEL EXISTS"
@@ -212,6 +218,7 @@ void energy_loop(run_state& st, std::ostream& out) {
             std::vector<haykor_result> all;
             std::vector<std::string> lines;
             if (!st.plain_solver) {
+                if (st.matrix_hook) st.matrix_hook(*st.tiles, e);
                 std::vector<int> rs;
                 for (int m0 = m_first; m0 <= l0; ++m0) rs.push_back(layout_index(l0, m0, p.mmax));
                 all =
@@ -240,6 +247,9 @@ void energy_loop(run_state& st, std::ostream& out) {
                 s.c(c, e) += fac * h.s;
             }
             tm.recursion += wall_seconds() - t1;
+            tm.point_rec.push_back(wall_seconds() - t1);
+            tm.point_levels.push_back(nitmax);
+            tm.point_order.push_back(a.n);
             // A point at or below the edge has no real wave number: it is given k = 0.
             s.kwave[e - 1] = t.eph(e) > 0.0f ? std::sqrt(t.eph(e)) / bohr : 0.0f;
 

@@ -32,6 +32,8 @@ run_timings run(std::istream& deck_stream, std::ostream& out, const run_options&
 #ifdef _OPENMP
     if (opt.threads <= 0) st->threads = std::max(1, omp_get_max_threads());
 #endif
+    st->matrix_hook = opt.matrix_hook;
+    st->timing.threads = st->threads;
     text_input deck(deck_stream);
     double t0 = wall_seconds();
     setup_run(*st, deck, out);

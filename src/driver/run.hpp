@@ -1,11 +1,14 @@
 // One whole run of the program on a deck.
 #pragma once
+#include <functional>
 #include <istream>
 #include <ostream>
 
 #include "common/cputime.hpp"
 
 namespace korva {
+
+class tile_store;
 
 // How a run computes; the defaults are the program's.
 struct run_options {
@@ -14,6 +17,8 @@ struct run_options {
     int plain = -1;  // -1 from the environment, 0 no, 1 yes
     // Threads for the solver and the assembly; 0: OpenMP's choice (OMP_NUM_THREADS, or all cores).
     int threads = 0;
+    // Sees the assembled matrix of every point of the streaming solver (benchmarks).
+    std::function<void(const tile_store&, int e)> matrix_hook;
 };
 
 // Runs the deck read from `deck`, writing every message and table to `out` and the plot

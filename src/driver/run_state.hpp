@@ -2,6 +2,7 @@
 #pragma once
 #include <array>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -48,7 +49,10 @@ struct run_state {
         std::vector<cplx> gg;
     };
     std::vector<thread_scratch> thread_work;
-    run_timings timing;  // threads 2, 3, ...: builder tables and gg
+    run_timings timing;
+    // Called with the assembled matrix of each point before the streaming recursion (benchmarks).
+    std::function<void(const tile_store&, int e)>
+        matrix_hook;  // threads 2, 3, ...: builder tables and gg
     signal_arrays sig;
     fouplot_state fou;
     std::ofstream dat, sigfile, chi, foufile;  // plot files, open until the run ends
