@@ -1,13 +1,18 @@
-// The machine's read bandwidth, measured the way the streaming solver reads: every thread sums
-// its share of a large array with 256-bit loads. The best of five sweeps, in GB/s.
+// Shared by the benchmarks. The machine's read bandwidth, measured the way the streaming solver
+// reads: every thread sums its share of a large array with 256-bit loads. The best of five sweeps,
+// in GB/s.
 #pragma once
 #include <immintrin.h>
 #include <omp.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
+
+#include "common/types.hpp"
 
 namespace korva::bench {
 
@@ -45,6 +50,18 @@ __attribute__((target("avx2"))) inline double read_bandwidth(int threads) {
     std::free(a);
     if (sink == 0.5f) std::printf(" ");  // keeps the sums
     return static_cast<double>(n * sizeof(float)) / best / 1e9;
+}
+
+// Unit diagonal, every off-diagonal entry non-zero with modulus up to 0.3/sqrt(n): the
+// off-diagonal part has a spectral radius near 0.3, so the recursion stays well behaved.
+template <class Store>
+void fill_dense(Store& m, int n) {
+    std::mt19937 gen(12345);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    const float scale = 0.3f / std::sqrt(static_cast<float>(n));
+    for (int j = 1; j <= n; ++j)
+        for (int i = 1; i <= n; ++i)
+            m.gt(i, j) = i == j ? cplx(1.0f, 0.0f) : cplx(scale * u(gen), scale * u(gen));
 }
 
 }  // namespace korva::bench

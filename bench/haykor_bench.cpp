@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 
+#include "bandwidth.hpp"
 #include "common/cputime.hpp"
 #include "recursion/haykor.hpp"
 #include "recursion/matrix.hpp"
@@ -14,21 +15,11 @@
 namespace {
 
 using korva::cplx;
+using korva::bench::fill_dense;
 
 double wall_seconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-// Unit diagonal, every off-diagonal entry non-zero with modulus up to about 0.3/sqrt(n): the
-// off-diagonal part has a spectral radius near 0.3, so the recursion stays well behaved.
-void fill_dense(korva::matrix_store& m, int n) {
-    std::mt19937 gen(12345);
-    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-    const float scale = 0.3f / std::sqrt(static_cast<float>(n));
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= n; ++i)
-            m.gt(i, j) = i == j ? cplx(1.0f, 0.0f) : cplx(scale * u(gen), scale * u(gen));
 }
 
 }  // namespace

@@ -24,19 +24,9 @@
 namespace {
 
 using korva::cplx;
+using korva::bench::fill_dense;
 using korva::bench::now;
 using korva::bench::read_bandwidth;
-
-// Unit diagonal, every off-diagonal entry non-zero with modulus up to 0.3/sqrt(n).
-template <class Store>
-void fill_dense(Store& m, int n) {
-    std::mt19937 gen(12345);
-    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-    const float scale = 0.3f / std::sqrt(static_cast<float>(n));
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= n; ++i)
-            m.gt(i, j) = i == j ? cplx(1.0f, 0.0f) : cplx(scale * u(gen), scale * u(gen));
-}
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/textio.hpp"
+#include "recursion/recursion_lines.hpp"
 
 namespace korva {
 
@@ -13,19 +14,6 @@ namespace {
 
 bool exactly_zero(cplx z) {
     return z.real() == 0.0f && z.imag() == 0.0f;
-}
-
-void write_a_line(std::ostream& out, int n, cplx a, cplx s) {
-    out << "        "
-        << " A(" << field_i(n, 3) << ") = " << field_f(a.real(), 14, 8) << field_f(a.imag(), 14, 8)
-        << "     "
-        << "S=" << field_f(s.real(), 14, 8) << field_f(s.imag(), 14, 8) << '\n';
-}
-
-void write_b_line(std::ostream& out, int n, cplx b) {
-    out << "        "
-        << " B(" << field_i(n, 3) << ") = " << field_f(b.real(), 14, 8) << field_f(b.imag(), 14, 8)
-        << '\n';
 }
 
 // Sum of gt(i, k) v(k) over the listed columns k of row i, ascending, starting from zero.

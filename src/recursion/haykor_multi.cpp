@@ -5,7 +5,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "common/textio.hpp"
+#include "recursion/recursion_lines.hpp"
 
 namespace korva {
 
@@ -26,19 +26,6 @@ struct channel_state {
     haykor_result res;
     std::ostringstream text;
 };
-
-void write_a_line(std::ostream& out, int n, cplx a, cplx s) {
-    out << "        "
-        << " A(" << field_i(n, 3) << ") = " << field_f(a.real(), 14, 8) << field_f(a.imag(), 14, 8)
-        << "     "
-        << "S=" << field_f(s.real(), 14, 8) << field_f(s.imag(), 14, 8) << '\n';
-}
-
-void write_b_line(std::ostream& out, int n, cplx b) {
-    out << "        "
-        << " B(" << field_i(n, 3) << ") = " << field_f(b.real(), 14, 8) << field_f(b.imag(), 14, 8)
-        << '\n';
-}
 
 void finish(channel_state& c, int lev, cplx s, real err) {
     c.res = {lev, s, err};
