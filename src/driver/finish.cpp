@@ -10,6 +10,7 @@
 #include "common/errors.hpp"
 #include "common/textio.hpp"
 #include "common/units.hpp"
+#include "driver/experiment.hpp"
 #include "post/chiplot.hpp"
 #include "post/fouplot.hpp"
 #include "post/interpchin.hpp"
@@ -50,30 +51,6 @@ void rescale_cross_section(run_state& st, std::ostream& out) {
             t.sig0(e, 1) = f * s1;
             t.sig0(e, 2) = f * s2;
         }
-    }
-}
-
-struct experiment {
-    std::vector<real> energy, value;
-    real smallest = 1.0e20f;
-};
-
-// Records of energy and value until the end of the file or a record that cannot be read.
-void read_experiment(std::ifstream& f, std::ostream& out, experiment& x) {
-    text_input in(f);
-    for (;;) {
-        real en = 0, v = 0;
-        const read_status st = read_values(in, en, v);
-        if (st != read_status::ok) break;
-        if (!std::isfinite(en) || !std::isfinite(v)) {
-            out << (record() << "!!! WARNING experimental data: reading stopped at record"
-                             << static_cast<int>(x.energy.size() + 1) << "(not a finite number)");
-            break;
-        }
-        x.smallest = std::min(x.smallest, v);
-        if (en <= 100.0f) en *= 1000.0f;  // energies up to 100 are in keV
-        x.energy.push_back(en);
-        x.value.push_back(v);
     }
 }
 
