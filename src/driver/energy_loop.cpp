@@ -12,6 +12,7 @@
 #include "common/units.hpp"
 #include "driver/assembly.hpp"
 #include "post/open.hpp"
+#include "post/plot_value.hpp"
 #include "propagator/prop1.hpp"
 #include "propagator/prop2.hpp"
 #include "propagator/prop3.hpp"
@@ -257,6 +258,10 @@ void energy_loop(run_state& st, std::ostream& out) {
             cplx& cs = s.c(c, e);
             cs = cplx(cs.real() - static_cast<real>(2 * l0 + 1), cs.imag());
             cs = cs * ratio;
+            // Finite recursion values can still overflow here, from extreme file values.
+            if (!std::isfinite(cs.real()) || !std::isfinite(cs.imag()))
+                stop(out, record() << " *** ERROR: THE SIGNAL OF CHANNEL" << c << "AT ENERGY POINT"
+                                   << e << "IS NOT A FINITE NUMBER; CHECK THE DATA FILES ***");
             s.xtot[c - 1][e - 1] = cs.imag();
             s.camp[c - 1][e - 1] = std::abs(cs);
             if (cs.real() == 0.0f && cs.imag() == 0.0f) {
@@ -276,7 +281,7 @@ void energy_loop(run_state& st, std::ostream& out) {
             real y = s.xtot[c - 1][e - 1];
             // k^ESP with k = 0 and a negative ESP has no value: such a point plots 0.
             if (p.esp != 0.0f) y = (k == 0.0f && p.esp < 0.0f) ? 0.0f : std::pow(k, p.esp) * y;
-            dat << (record() << k << y);
+            dat << (record() << k << plot_value(y));
             tm.point.push_back(wall_seconds() - tp);
         }
         if (p.lcore > 0) {

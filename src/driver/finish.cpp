@@ -17,6 +17,7 @@
 #include "post/interpmesh.hpp"
 #include "post/open.hpp"
 #include "post/piadj.hpp"
+#include "post/plot_value.hpp"
 
 namespace korva {
 
@@ -111,7 +112,7 @@ void finish_run(run_state& st, text_input& deck, std::ostream& out) {
         std::ofstream& f = st.sigfile;
         f << (record() << "SET FONT DUPLEX");
         f << (record() << "SET WINDOW X 2 12 Y 2. 8.5");
-        f << (record() << "SET LIMITS Y 0. " << 1.1f * largest);
+        f << (record() << "SET LIMITS Y 0. " << plot_value(1.1f * largest));
         f << (record() << "TITLE 3. 9.4 SIZE 2.5 \"" + p.outname + "\"");
         f << (record() << "TITLE 6.5 .7 SIZE 2.5 \"E (Ry)\"");
         f << (record() << "TITLE .5 4.5 ANGLE 90 SIZE 2.5 \"S (Mbarn)\"");
@@ -120,7 +121,8 @@ void finish_run(run_state& st, text_input& deck, std::ostream& out) {
         for (int c = 1; c <= (p.lcore > 0 ? 2 : 1); ++c) {
             if (c == 2) f << (record() << "SET SYMBOL 3P SIZE 0.8");
             for (int e = 1; e <= nen; ++e)
-                f << (record() << t.eph(e) << t.sig0(e, c) * (s.xtot[c - 1][e - 1] + 1.0f));
+                f << (record() << t.eph(e)
+                               << plot_value(t.sig0(e, c) * (s.xtot[c - 1][e - 1] + 1.0f)));
             f << (record() << "PLOT");
             f << (record() << "JOIN");
             for (int e = 1; e <= nen; ++e) f << (record() << t.eph(e) << t.sig0(e, c));
@@ -130,7 +132,8 @@ void finish_run(run_state& st, text_input& deck, std::ostream& out) {
         if (p.if2 == 1) {
             f << (record() << "SET SYMBOL 6P SIZE 0.8");
             for (std::size_t n = 0; n < x.energy.size(); ++n)
-                f << (record() << (x.energy[n] - p.ene) / ev << p.fac * (x.value[n] - x.smallest));
+                f << (record() << plot_value((x.energy[n] - p.ene) / ev)
+                               << plot_value(p.fac * (x.value[n] - x.smallest)));
             f << (record() << "PLOT");
             f << (record() << "JOIN");
         }

@@ -42,8 +42,8 @@ run_timings run(std::istream& deck_stream, std::ostream& out, const run_options&
     t0 = wall_seconds();
     finish_run(*st, deck, out);
     st->timing.post = wall_seconds() - t0;
-    for (std::ofstream* f : {&st->dat, &st->sigfile, &st->chi, &st->foufile})
-        if (f->is_open()) f->close();
+    // Only a run that reached its end puts its plot files in place.
+    for (plot_file* f : {&st->dat, &st->sigfile, &st->chi, &st->foufile}) f->commit();
     return st->timing;
 }
 

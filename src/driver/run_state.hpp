@@ -14,6 +14,7 @@
 #include "geometry/ylm.hpp"
 #include "input/phase_table.hpp"
 #include "post/fouplot.hpp"
+#include "post/open.hpp"
 #include "propagator/cgc.hpp"
 #include "propagator/prop_tables.hpp"
 #include "recursion/matrix.hpp"
@@ -55,7 +56,7 @@ struct run_state {
         matrix_hook;  // threads 2, 3, ...: builder tables and gg
     signal_arrays sig;
     fouplot_state fou;
-    std::ofstream dat, sigfile, chi, foufile;  // plot files, open until the run ends
+    plot_file dat, sigfile, chi, foufile;  // plot files, put in place when the run ends
 };
 
 }  // namespace korva

@@ -56,7 +56,10 @@ void deck_name(text_input& deck, const char* what, std::string& name) {
 // A data file that must exist; false if it cannot be opened for reading.
 bool open_input(std::ifstream& f, const std::string& name) {
     std::error_code ec;
-    if (name.empty() || std::filesystem::is_directory(name, ec)) return false;
+    // A name with a NUL byte would open a file of a shorter name.
+    if (name.empty() || name.find('\0') != std::string::npos ||
+        std::filesystem::is_directory(name, ec))
+        return false;
     f.open(name, std::ios::in | std::ios::binary);
     return f.is_open();
 }
@@ -115,6 +118,12 @@ void setup_run(run_state& st, text_input& deck, std::ostream& out) {
     if (read_prefix(deck, p.prefix) != read_status::ok)
         throw read_error{
             "input deck, prompt 3 (prefix of the output files): standard input ended early"};
+    // The prefix begins a file name in the working directory: no directory part, no control
+    // character (a NUL would cut the name short).
+    for (const char c : p.prefix)
+        if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            stop(out, record() << " *** ERROR IN INPUT: THE PREFIX OF THE OUTPUT FILES HOLDS A "
+                                  "SLASH OR A CONTROL CHARACTER ***");
     p.outname = p.prefix + "_kor.";
 
     prompt(out, " NUMBER OF ATOMS IN THE STRUCTURE");
@@ -199,13 +208,18 @@ void setup_run(run_state& st, text_input& deck, std::ostream& out) {
     out << (record() << "  EPS =" << p.eps);
     out << (record() << "   ");
 
-    // Two atoms at one place would make every bond quantity non-finite.
+    // Two atoms at one place, or so far apart that their distance overflows, would make every
+    // bond quantity non-finite.
     for (int i = 0; i < p.nat; ++i)
         for (int j = i + 1; j < p.nat; ++j) {
             const real dx = p.xat[j] - p.xat[i], dy = p.yat[j] - p.yat[i], dz = p.zat[j] - p.zat[i];
-            if (std::sqrt(dx * dx + dy * dy + dz * dz) == 0.0f)
+            const real r = std::sqrt(dx * dx + dy * dy + dz * dz);
+            if (r == 0.0f)
                 stop(out, record() << " *** ERROR IN INPUT: ATOMS" << i + 1 << "AND" << j + 1
                                    << "ARE AT THE SAME PLACE ***");
+            if (!std::isfinite(r))
+                stop(out, record() << " *** ERROR IN INPUT: THE DISTANCE OF ATOMS" << i + 1 << "AND"
+                                   << j + 1 << "IS NOT A FINITE NUMBER ***");
         }
     angles(st.frame, out, p.nat, p.xat.data(), p.yat.data(), p.zat.data(), st.bonds);
 

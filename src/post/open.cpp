@@ -1,27 +1,77 @@
 #include "post/open.hpp"
 
 #include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include "common/errors.hpp"
 #include "common/textio.hpp"
 
 namespace korva {
 
-void open(std::ostream& out, std::ofstream& file, const std::string& name) {
-    if (file.is_open()) file.close();
-    file.clear();
-    // The standard streams cannot refuse an existing file, so the exclusive creation goes
-    // through the system call; the stream then opens the file it made.
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-    const bool created = fd >= 0;
-    if (created) ::close(fd);
-    // Truncation drops every byte of an older, longer version.
-    file.open(name, std::ios::out | std::ios::trunc);
-    if (!file.is_open()) {
-        throw read_error{"cannot create or overwrite output file '" + name + "'"};
+namespace {
+
+[[noreturn]] void cannot_open(const std::string& name) {
+    throw read_error{"cannot create or overwrite output file '" + name + "'"};
+}
+
+// The permissions a file created under `name` would get: 0666 less the process's mask.
+mode_t creation_mode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+void plot_file::commit() {
+    if (temp_.empty()) return;
+    flush();
+    const bool written = good();
+    close();
+    if (!written || fail()) {
+        discard();
+        throw read_error{"cannot write output file '" + name_ + "' (the disk may be full)"};
     }
-    if (created) {
+    if (std::rename(temp_.c_str(), name_.c_str()) != 0) {
+        discard();
+        cannot_open(name_);
+    }
+    temp_.clear();
+}
+
+void plot_file::discard() noexcept {
+    if (is_open()) close();
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+}
+
+void open(std::ostream& out, plot_file& file, const std::string& name) {
+    file.commit();
+    file.clear();
+    file.name_ = name;
+    if (name.empty() || name.find('\0') != std::string::npos) cannot_open(name);
+    // What the name holds now decides the message; it is left alone until the commit.
+    struct stat old {};
+    const bool exists = ::lstat(name.c_str(), &old) == 0;
+    if (exists && !S_ISLNK(old.st_mode) &&
+        (S_ISDIR(old.st_mode) || ::access(name.c_str(), W_OK) != 0))
+        cannot_open(name);
+    std::string temp = name + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) cannot_open(name);
+    ::fchmod(fd, exists && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : creation_mode());
+    ::close(fd);
+    file.temp_ = temp;
+    file.open(temp, std::ios::out | std::ios::trunc);
+    if (!file.is_open()) {
+        file.discard();
+        cannot_open(name);
+    }
+    if (!exists) {
         out << (record() << " ... creating new file ...");
     } else {
         out << (record() << " ... warning! overwriting previous version ...");

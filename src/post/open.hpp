@@ -6,10 +6,36 @@
 
 namespace korva {
 
-// Creates `name` as a new file (" ... creating new file ...") or, when that fails, overwrites
-// the existing one (" ... warning! overwriting previous version ..."); either way `file` is left
-// connected to an empty file. A stream that was connected before is closed first.
-// Throws read_error when the file cannot be opened for writing at all.
-void open(std::ostream& out, std::ofstream& file, const std::string& name);
+// A plot file of the run. It is written under a unique temporary name beside its own name and
+// put in place by commit(), so a run that ends early leaves neither a half-written file nor a
+// file mixing two runs: an earlier file of the same name stays as it was until the new one is
+// complete. A file never committed is removed when the object goes.
+class plot_file : public std::ofstream {
+  public:
+    plot_file() = default;
+    plot_file(const plot_file&) = delete;
+    plot_file& operator=(const plot_file&) = delete;
+    ~plot_file() override { discard(); }
+
+    const std::string& name() const { return name_; }
+    bool staged() const { return !temp_.empty(); }
+
+    // Flushes and closes the file and moves it to its name; throws read_error when the data
+    // could not all be written or the name cannot take the file. Does nothing if not staged.
+    void commit();
+    // Closes the file and removes it; the name keeps what it held.
+    void discard() noexcept;
+
+  private:
+    friend void open(std::ostream& out, plot_file& file, const std::string& name);
+    std::string name_, temp_;
+};
+
+// Connects `file` to `name`, writing " ... creating new file ..." when no file of that name
+// exists and " ... warning! overwriting previous version ..." when one does; either way the
+// file is empty when put in place until the run writes its lines. A file connected before is
+// put in place first. Throws read_error when the name cannot be written at all (a directory,
+// a file without write permission, a directory that does not exist or cannot be written).
+void open(std::ostream& out, plot_file& file, const std::string& name);
 
 }  // namespace korva
