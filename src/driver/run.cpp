@@ -9,6 +9,7 @@
 #include <omp.h>
 #endif
 
+#include "common/errors.hpp"
 #include "driver/energy_loop.hpp"
 #include "driver/finish.hpp"
 #include "driver/run_state.hpp"
@@ -42,8 +43,11 @@ run_timings run(std::istream& deck_stream, std::ostream& out, const run_options&
     t0 = wall_seconds();
     finish_run(*st, deck, out);
     st->timing.post = wall_seconds() - t0;
-    // Only a run that reached its end puts its plot files in place.
-    for (plot_file* f : {&st->dat, &st->sigfile, &st->chi, &st->foufile}) f->commit();
+    // Only a run that reached its end, with its standard output written, puts its plot files
+    // in place.
+    out.flush();
+    if (!out) throw read_error{"standard output could not be written"};
+    commit({&st->dat, &st->sigfile, &st->chi, &st->foufile});
     return st->timing;
 }
 

@@ -27,20 +27,30 @@ mode_t creation_mode() {
 
 }  // namespace
 
+void commit(std::initializer_list<plot_file*> files) {
+    for (plot_file* f : files) {
+        if (f->temp_.empty()) continue;
+        f->flush();
+        const bool written = f->good();
+        f->close();
+        if (!written || f->fail()) {
+            const std::string name = f->name_;
+            for (plot_file* g : files) g->discard();
+            throw read_error{"cannot write output file '" + name + "' (the disk may be full)"};
+        }
+    }
+    for (plot_file* f : files) {
+        if (f->temp_.empty()) continue;
+        if (std::rename(f->temp_.c_str(), f->name_.c_str()) != 0) {
+            for (plot_file* g : files) g->discard();
+            cannot_open(f->name_);
+        }
+        f->temp_.clear();
+    }
+}
+
 void plot_file::commit() {
-    if (temp_.empty()) return;
-    flush();
-    const bool written = good();
-    close();
-    if (!written || fail()) {
-        discard();
-        throw read_error{"cannot write output file '" + name_ + "' (the disk may be full)"};
-    }
-    if (std::rename(temp_.c_str(), name_.c_str()) != 0) {
-        discard();
-        cannot_open(name_);
-    }
-    temp_.clear();
+    korva::commit({this});
 }
 
 void plot_file::discard() noexcept {

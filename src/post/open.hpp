@@ -1,6 +1,7 @@
 // Connects a plot file for writing: a new file, or an existing one overwritten from its start.
 #pragma once
 #include <fstream>
+#include <initializer_list>
 #include <ostream>
 #include <string>
 
@@ -28,8 +29,13 @@ class plot_file : public std::ofstream {
 
   private:
     friend void open(std::ostream& out, plot_file& file, const std::string& name);
+    friend void commit(std::initializer_list<plot_file*> files);
     std::string name_, temp_;
 };
+
+// Puts the files in place together: only when every one of them was written whole is any of
+// them moved to its name; otherwise all are removed and read_error is thrown.
+void commit(std::initializer_list<plot_file*> files);
 
 // Connects `file` to `name`, writing " ... creating new file ..." when no file of that name
 // exists and " ... warning! overwriting previous version ..." when one does; either way the

@@ -30,12 +30,13 @@ std::string read_file(const std::filesystem::path& p) {
 }
 
 program_run run_in(const std::filesystem::path& dir, const std::string& deck,
-                   const std::string& binary) {
+                   const std::string& binary, const std::string& shell_setup,
+                   const std::string& stdout_to) {
     program_run r;
     r.dir = dir;
     write_file(dir / "deck.in", deck);
-    const std::string cmd =
-        "cd '" + dir.string() + "' && '" + binary + "' < deck.in > stdout.txt 2> stderr.txt";
+    const std::string cmd = "cd '" + dir.string() + "' && " + shell_setup + " '" + binary +
+                            "' < deck.in > " + stdout_to + " 2> stderr.txt";
     const int raw = std::system(cmd.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
     r.out = read_file(dir / "stdout.txt");

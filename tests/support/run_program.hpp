@@ -18,9 +18,11 @@ std::filesystem::path scratch_dir(const std::string& tag);
 // Writes a text file.
 void write_file(const std::filesystem::path& p, const std::string& text);
 std::string read_file(const std::filesystem::path& p);
-// Runs `binary` (default: korva) in `dir` with `deck` on standard input.
+// Runs `binary` (default: korva) in `dir` with `deck` on standard input. `shell_setup` is run
+// by the same shell first (limits, traps); `stdout_to` receives standard output.
 program_run run_in(const std::filesystem::path& dir, const std::string& deck,
-                   const std::string& binary = KORVA_BINARY);
+                   const std::string& binary = KORVA_BINARY, const std::string& shell_setup = "",
+                   const std::string& stdout_to = "stdout.txt");
 // Replaces the CPU-time figures of the timing lines by '#', so runs can be compared.
 std::string mask_cpu(const std::string& text);
 
