@@ -159,6 +159,11 @@ void setup_run(run_state& st, text_input& deck, std::ostream& out) {
     if (p.lcore < 0)
         stop(out, record() << " *** ERROR IN INPUT: CORE STATE ANGULAR MOMENTUM" << p.lcore
                            << "IS NEGATIVE ***");
+    // The final state L0 = lcore + 1 must be a channel the propagators can hold.
+    if (p.lcore >= LPROP_)
+        stop(out, record() << " *** ERROR IN INPUT: CORE STATE ANGULAR MOMENTUM" << p.lcore
+                           << "IS TOO LARGE; FINAL STATES ABOVE L =" << LPROP_
+                           << "ARE NOT POSSIBLE ***");
     prompt(out, "> TOLL_lmax, Mmax and EPS (inversion), NEP");
     deck_values(deck, "prompt 7 (TOLL_lmax, Mmax, EPS, NEP)", p.toll_lmax, p.mmax, p.eps, p.nep);
     require_finite(out, p.toll_lmax, "TOLL_lmax");

@@ -122,6 +122,9 @@ std::vector<error_row> catalogue() {
          "NUMBER ***"},
         {"NegativeCoreState", [](inputs& in) { in.lcore = "-1"; }, 1,
          "  *** ERROR IN INPUT: CORE STATE ANGULAR MOMENTUM          -1 IS NEGATIVE ***"},
+        {"CoreStateTooHigh", [](inputs& in) { in.lcore = "2147483647"; }, 1,
+         "  *** ERROR IN INPUT: CORE STATE ANGULAR MOMENTUM  2147483647 IS TOO LARGE; FINAL STATES "
+         "ABOVE L =          20 ARE NOT POSSIBLE ***"},
         {"NegativeMmax", [](inputs& in) { in.p7 = "0.001 -1 0.0001 150"; }, 1,
          "  *** ERROR IN INPUT: Mmax =          -1 IS NEGATIVE ***"},
         {"NepBelowOne", [](inputs& in) { in.p7 = "0.001 2 0.0001 0"; }, 1,
