@@ -1,0 +1,120 @@
+// The whole run on a deck from the fuzz bytes, in a scratch working directory that holds the
+// small data files of tests/fuzz/data (a.ps/a.xs: two phase sets, 4 points, one channel;
+// b.ps/b.xs: two phase sets, 3 points, two channels; a.exp, b.exp).
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <sstream>
+#include <string>
+
+#include "common/errors.hpp"
+#include "driver/run.hpp"
+#include "fuzz_common.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string scratch;
+int home = -1;
+
+void remove_scratch() {
+    std::error_code ec;
+    fs::remove_all(scratch, ec);
+}
+
+// The deck's third line is the prefix of the output files: one that holds a slash would write
+// outside the scratch directory, so such decks are left out.
+bool prefix_stays_here(const std::string& deck) {
+    std::size_t pos = 0;
+    for (int line = 1; line < 3; ++line) {
+        pos = deck.find('\n', pos);
+        if (pos == std::string::npos) return true;
+        ++pos;
+    }
+    return deck.substr(pos, 3).find('/') == std::string::npos;
+}
+
+// No plot file may hold a NaN or an infinity: free-format records write them as "NaN",
+// "Infinity" or "-Infinity" (titles, which hold the prefix, are not looked at).
+void check_plot_files() {
+    for (const auto& entry : fs::directory_iterator(".")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find("_kor.") == std::string::npos) continue;
+        std::ifstream f(entry.path());
+        std::string line;
+        while (std::getline(f, line)) {
+            if (line.rfind("TITLE", 0) == 0) continue;
+            std::istringstream words(line);
+            std::string w;
+            while (words >> w)
+                if (w == "NaN" || w == "Infinity" || w == "-Infinity") {
+                    std::fprintf(stderr, "fuzz_deck: %s: %s\n", name.c_str(), line.c_str());
+                    korva_fuzz::fail("a plot file holds a non-finite value");
+                }
+        }
+    }
+}
+
+void remove_plot_files() {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(".", ec))
+        if (entry.path().filename().string().find("_kor.") != std::string::npos)
+            fs::remove(entry.path(), ec);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/korva-fuzz-deck-XXXXXX";
+    if (!mkdtemp(dir.data())) {
+        std::perror("fuzz_deck: mkdtemp");
+        std::abort();
+    }
+    for (const char* name : {"a.ps", "a.xs", "b.ps", "b.xs", "a.exp", "b.exp"})
+        fs::copy_file(fs::path(KORVA_FUZZ_DATA) / name, fs::path(dir) / name);
+    scratch = dir;
+    // libFuzzer's own paths (corpus, artifacts) stay relative to where it started: the run
+    // alone goes to the scratch directory.
+    home = open(".", O_RDONLY | O_DIRECTORY);
+    if (home < 0) {
+        std::perror("fuzz_deck: open .");
+        std::abort();
+    }
+    std::atexit(remove_scratch);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text = korva_fuzz::as_text(data, size);
+    if (!prefix_stays_here(text)) return -1;
+    std::istringstream deck(text);
+    korva::run_options opt;
+    opt.plain = 0;
+    opt.threads = 1;
+    if (chdir(scratch.c_str()) != 0) {
+        std::perror("fuzz_deck: chdir");
+        std::abort();
+    }
+    remove_plot_files();
+    try {
+        korva::run(deck, korva_fuzz::null_out(), opt);
+    } catch (const korva::run_stop&) {
+    } catch (const korva::read_error& e) {
+        if (e.what.empty()) korva_fuzz::fail("read_error without a message");
+    } catch (const std::bad_alloc&) {
+    }
+    check_plot_files();
+    if (fchdir(home) != 0) {
+        std::perror("fuzz_deck: fchdir");
+        std::abort();
+    }
+    return 0;
+}
