@@ -112,7 +112,8 @@ bool parse_real(std::string_view tok, float& v) {
 bool parse_int(std::string_view tok, int& v) {
     if (tok.empty()) return false;
     std::size_t start = (tok[0] == '+') ? 1 : 0;
-    if (start == tok.size()) return false;
+    // One sign at most: "+-2" is no integer.
+    if (start == tok.size() || (start == 1 && tok[1] == '-')) return false;
     auto res = std::from_chars(tok.data() + start, tok.data() + tok.size(), v);
     return res.ec == std::errc() && res.ptr == tok.data() + tok.size();
 }
