@@ -9,19 +9,7 @@ root=$(pwd)
 seconds=${FUZZ_SECONDS:-60}
 targets=(${FUZZ_TARGETS:-listread phase cross experiment deck})
 
-bash scripts/setup.sh
-pkgs=(clang-14 libclang-rt-14-dev)
-missing=()
-for p in "${pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+bash scripts/setup.sh clang-14 libclang-rt-14-dev
 
 build_start=$(date +%s)
 CXX=clang++-14 cmake -S . -B build-fuzz -DKORVA_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug \

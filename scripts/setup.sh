@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, if any is missing.
+# Installs the Debian packages the build and the tests need, and any named as arguments, if any
+# is missing.
 set -euo pipefail
-pkgs=(g++ cmake make pkg-config libgtest-dev libgmock-dev libgsl-dev libeigen3-dev libcairo2-dev)
+pkgs=(g++ cmake make pkg-config libgtest-dev libgmock-dev libgsl-dev libeigen3-dev libcairo2-dev "$@")
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

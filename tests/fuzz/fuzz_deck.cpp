@@ -16,6 +16,7 @@
 #include "common/errors.hpp"
 #include "driver/run.hpp"
 #include "fuzz_common.hpp"
+#include "support/plot_check.hpp"
 
 namespace fs = std::filesystem;
 
@@ -29,24 +30,12 @@ void remove_scratch() {
     fs::remove_all(scratch, ec);
 }
 
-// No plot file may hold a NaN or an infinity: free-format records write them as "NaN",
-// "Infinity" or "-Infinity" (titles, which hold the prefix, are not looked at).
+// No plot file may hold a NaN or an infinity.
 void check_plot_files() {
-    for (const auto& entry : fs::directory_iterator(".")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find("_kor.") == std::string::npos) continue;
-        std::ifstream f(entry.path());
-        std::string line;
-        while (std::getline(f, line)) {
-            if (line.rfind("TITLE", 0) == 0) continue;
-            std::istringstream words(line);
-            std::string w;
-            while (words >> w)
-                if (w == "NaN" || w == "Infinity" || w == "-Infinity") {
-                    std::fprintf(stderr, "fuzz_deck: %s: %s\n", name.c_str(), line.c_str());
-                    korva_fuzz::fail("a plot file holds a non-finite value");
-                }
-        }
+    const std::string bad = korva::test::non_finite_plot_line(".");
+    if (!bad.empty()) {
+        std::fprintf(stderr, "fuzz_deck: %s\n", bad.c_str());
+        korva_fuzz::fail("a plot file holds a non-finite value");
     }
 }
 
