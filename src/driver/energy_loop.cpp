@@ -166,7 +166,7 @@ void energy_loop(run_state& st, std::ostream& out) {
     } else {
         st.tiles = std::make_unique<tile_store>(std::max(nmax, 1));
         const double nt = (std::max(nmax, 1) + tile_store::W - 1) / tile_store::W;
-        tm.matrix_bytes = nt * nt * 16 * sizeof(cplx);
+        tm.matrix_bytes = nt * nt * (tile_store::W * tile_store::W) * sizeof(cplx);
     }
     tm.ylm_bytes =
         static_cast<double>(nb > 1 ? nb - 1 : 0) * (lylm + 1) * (lylm + 1) * sizeof(real);

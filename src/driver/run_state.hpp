@@ -49,11 +49,10 @@ struct run_state {
         prop_tables props;
         std::vector<cplx> gg;
     };
-    std::vector<thread_scratch> thread_work;
+    std::vector<thread_scratch> thread_work;  // threads 2, 3, ...: builder tables and gg
     run_timings timing;
     // Called with the assembled matrix of each point before the streaming recursion (benchmarks).
-    std::function<void(const tile_store&, int e)>
-        matrix_hook;  // threads 2, 3, ...: builder tables and gg
+    std::function<void(const tile_store&, int e)> matrix_hook;
     signal_arrays sig;
     fouplot_state fou;
     plot_file dat, sigfile, chi, foufile;  // plot files, put in place when the run ends

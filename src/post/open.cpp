@@ -1,6 +1,5 @@
 #include "post/open.hpp"
 
-#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>

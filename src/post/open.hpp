@@ -18,7 +18,6 @@ class plot_file : public std::ofstream {
     plot_file& operator=(const plot_file&) = delete;
     ~plot_file() override { discard(); }
 
-    const std::string& name() const { return name_; }
     bool staged() const { return !temp_.empty(); }
 
     // Flushes and closes the file and moves it to its name; throws read_error when the data
@@ -39,9 +38,10 @@ void commit(std::initializer_list<plot_file*> files);
 
 // Connects `file` to `name`, writing " ... creating new file ..." when no file of that name
 // exists and " ... warning! overwriting previous version ..." when one does; either way the
-// file is empty when put in place until the run writes its lines. A file connected before is
-// put in place first. Throws read_error when the name cannot be written at all (a directory,
-// a file without write permission, a directory that does not exist or cannot be written).
+// file starts empty and replaces whatever the name held only when it is committed. A file
+// connected before is put in place first. Throws read_error when the name cannot be written at all
+// (a directory, a file without write permission, a directory that does not exist or cannot be
+// written).
 void open(std::ostream& out, plot_file& file, const std::string& name);
 
 }  // namespace korva
