@@ -19,7 +19,7 @@ namespace korva::plot {
 namespace {
 
 constexpr std::string_view help =
-    R"help(Usage: korva-plot [-o OUT] FILE...
+    R"help(Usage: korva-plot [-o OUT] [--no-legend] FILE...
        korva-plot --data [-o OUT] FILE...
        korva-plot --help
 
@@ -30,6 +30,7 @@ Draws the plot-command files that KORVA writes (PREFIX_kor.dat, .sig, .chi,
                beside it, 800 x 600 pixels
   -o OUT       write the picture of a single FILE to OUT instead; the
                extension chooses the format: .png, .svg or .pdf
+  --no-legend  draw no legend (see Legend below)
   --data       list the curves instead of drawing them, to standard output
                or to OUT: per curve a comment line
                  # curve N (PLOT+JOIN, symbol 2P) of FILE
@@ -73,11 +74,37 @@ Commands (keywords in any letter case; numbers as Fortran writes them):
   quotes runs from the first quote to the last one.
 
 Title controls (CASE): control character i belongs to title character i,
-counted from the opening quotes, whatever the widths before them. "G" under
-a letter draws the lower-case Greek letter of the Latin-to-Greek keyboard
-correspondence (C chi, S sigma, A alpha, R rho, ...). Every other control is
-not applied: its title character is drawn as written, so "k1(4A515O20-11)"
-appears as it stands in the file.
+counted from the opening quotes, whatever the widths before them. They are
+read from the run's own titles, "k1(4A515O20-11)" under " U C CVUSVC  C "
+which is k (Å⁻¹), and "R1(4A515O2)" under " U C CVUSV " which is R (Å):
+  blank  the character as written
+  G      under a letter: the lower-case Greek letter of the Latin-to-Greek
+         keyboard correspondence (C chi, S sigma, A alpha, R rho, ...)
+  U n    a blank; the digit n under it is not drawn
+  C 0    what follows is raised (superscript), until C 1
+  C 1    back on the line
+  C 2    what follows is lowered (subscript), until C 1
+  C 4    marks the start of the characters a symbol is drawn over
+  C 5    ends them: the symbols (S) that follow, before the next character on
+         the line, are drawn over them (over the middle one of several); U n
+         and V n in between only place the symbol and draw nothing
+  S O    a ring: over marked characters the ring above (A gives Å),
+         elsewhere a degree sign
+A digit under C, U or V is never drawn. A raised or lowered run of digits,
+signs, parentheses, n and i uses the Unicode superscript and subscript
+characters; others are drawn smaller above or below the line. Any other
+control, or one whose character does not fit it (G under a digit, V outside
+a symbol placement), is not applied: the character is drawn as written and
+the CASE line gets a warning.
+
+Legend: a box inside the frame, in the corner where it hides least, names
+each curve. A file whose title is the run's file name says what it holds:
+PREFIX_kor.dat has one curve per final-state channel, "final state l+1"
+alone (a core state with l = 0) or "final state l-1" and "final state l+1"
+(markers 2P and 3P); PREFIX_kor.sig has per channel the "total" and the
+"atomic" cross-section (", l-1" and ", l+1" added with two channels) and
+then the "experiment" (marker 6P). In other files each curve of more than one
+point is "curve N", as in --data, when there are at least two of them.
 
 Messages and exit status: unknown commands and unreadable command arguments
 are reported on standard error as "FILE:LINE: warning: ..." and skipped.
@@ -143,7 +170,8 @@ void write_picture(const scene& s, const std::string& path) {
 
 int usage_error(std::ostream& err, const std::string& what) {
     err << "korva-plot: " << what << "\n"
-        << "Usage: korva-plot [-o OUT] FILE...  |  korva-plot --data [-o OUT] FILE...\n"
+        << "Usage: korva-plot [-o OUT] [--no-legend] FILE...  |  korva-plot --data [-o OUT] "
+           "FILE...\n"
         << "Try 'korva-plot --help'.\n";
     return exit_io;
 }
@@ -156,6 +184,7 @@ std::string_view help_text() {
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     bool data = false;
+    layout_options options;
     std::optional<std::string> output;
     std::vector<std::string> files;
     bool options_done = false;
@@ -170,6 +199,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             return exit_done;
         } else if (a == "--data") {
             data = true;
+        } else if (a == "--no-legend") {
+            options.legend = false;
         } else if (a == "-o" || a == "--output") {
             if (i + 1 >= args.size()) return usage_error(err, "option " + a + " needs a file name");
             output = args[++i];
@@ -220,7 +251,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     for (const std::string& name : files) {
         std::optional<plot_file> plot = load(name, err, status);
         if (!plot) continue;
-        scene s = layout(*plot);
+        scene s = layout(*plot, options);
         try {
             if (output) {
                 write_picture(s, *output);
