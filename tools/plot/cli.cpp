@@ -176,85 +176,88 @@ int usage_error(std::ostream& err, const std::string& what) {
     return exit_io;
 }
 
-}  // namespace
-
-std::string_view help_text() {
-    return help;
-}
-
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+// What the command line asks for.
+struct request {
     bool data = false;
+    bool help = false;
     layout_options options;
     std::optional<std::string> output;
     std::vector<std::string> files;
+};
+
+// The request, or the message of a usage error.
+std::optional<std::string> parse_args(const std::vector<std::string>& args, request& r) {
     bool options_done = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (options_done || a.empty() || a[0] != '-' || a == "-") {
-            files.push_back(a);
+            r.files.push_back(a);
         } else if (a == "--") {
             options_done = true;
         } else if (a == "-h" || a == "--help") {
-            out << help;
-            return exit_done;
+            r.help = true;
+            return std::nullopt;
         } else if (a == "--data") {
-            data = true;
+            r.data = true;
         } else if (a == "--no-legend") {
-            options.legend = false;
+            r.options.legend = false;
         } else if (a == "-o" || a == "--output") {
-            if (i + 1 >= args.size()) return usage_error(err, "option " + a + " needs a file name");
-            output = args[++i];
+            if (i + 1 >= args.size()) return "option " + a + " needs a file name";
+            r.output = args[++i];
         } else if (a.rfind("--output=", 0) == 0) {
-            output = a.substr(9);
+            r.output = a.substr(9);
         } else if (a.rfind("-o", 0) == 0) {
-            output = a.substr(2);
+            r.output = a.substr(2);
         } else {
-            return usage_error(err, "unknown option " + a);
+            return "unknown option " + a;
         }
     }
-    if (files.empty()) return usage_error(err, "no input file");
-    if (output && output->empty()) return usage_error(err, "empty output file name");
-    if (!data && output) {
-        if (files.size() > 1) return usage_error(err, "-o takes a single input FILE");
-        if (!ends_with(*output, ".png") && !ends_with(*output, ".svg") &&
-            !ends_with(*output, ".pdf"))
-            return usage_error(err, "output " + *output + " must end in .png, .svg or .pdf");
+    if (r.files.empty()) return "no input file";
+    if (r.output && r.output->empty()) return "empty output file name";
+    if (!r.data && r.output) {
+        if (r.files.size() > 1) return "-o takes a single input FILE";
+        if (!ends_with(*r.output, ".png") && !ends_with(*r.output, ".svg") &&
+            !ends_with(*r.output, ".pdf"))
+            return "output " + *r.output + " must end in .png, .svg or .pdf";
     }
+    return std::nullopt;
+}
 
+int list_columns(const request& r, std::ostream& out, std::ostream& err) {
     int status = exit_done;
-    if (data) {
-        std::ofstream file;
-        if (output) {
-            file.open(*output);
-            if (!file) {
-                err << "korva-plot: cannot write " << *output << ": " << std::strerror(errno)
-                    << "\n";
-                return exit_io;
-            }
+    std::ofstream file;
+    if (r.output) {
+        file.open(*r.output);
+        if (!file) {
+            err << "korva-plot: cannot write " << *r.output << ": " << std::strerror(errno) << "\n";
+            return exit_io;
         }
-        std::ostream& sink = output ? static_cast<std::ostream&>(file) : out;
-        bool any = false;
-        for (const std::string& name : files) {
-            std::optional<plot_file> plot = load(name, err, status);
-            if (!plot) continue;
-            write_columns(*plot, name, sink, any);
-            any = true;
-        }
-        sink.flush();
-        if (!sink) {
-            err << "korva-plot: cannot write " << (output ? *output : "standard output") << "\n";
-            status = std::max(status, exit_io);
-        }
-        return status;
     }
-
-    for (const std::string& name : files) {
+    std::ostream& sink = r.output ? static_cast<std::ostream&>(file) : out;
+    bool any = false;
+    for (const std::string& name : r.files) {
         std::optional<plot_file> plot = load(name, err, status);
         if (!plot) continue;
-        scene s = layout(*plot, options);
+        write_columns(*plot, name, sink, any);
+        any = true;
+    }
+    sink.flush();
+    if (!sink) {
+        err << "korva-plot: cannot write " << (r.output ? *r.output : "standard output") << "\n";
+        status = std::max(status, exit_io);
+    }
+    return status;
+}
+
+int draw_pictures(const request& r, std::ostream& err) {
+    int status = exit_done;
+    for (const std::string& name : r.files) {
+        std::optional<plot_file> plot = load(name, err, status);
+        if (!plot) continue;
+        scene s = layout(*plot, r.options);
         try {
-            if (output) {
-                write_picture(s, *output);
+            if (r.output) {
+                write_picture(s, *r.output);
             } else {
                 write_picture(s, name + ".png");
                 write_picture(s, name + ".svg");
@@ -265,6 +268,22 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         }
     }
     return status;
+}
+
+}  // namespace
+
+std::string_view help_text() {
+    return help;
+}
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    request r;
+    if (std::optional<std::string> problem = parse_args(args, r)) return usage_error(err, *problem);
+    if (r.help) {
+        out << help;
+        return exit_done;
+    }
+    return r.data ? list_columns(r, out, err) : draw_pictures(r, err);
 }
 
 }  // namespace korva::plot
