@@ -58,6 +58,86 @@ void write_rows(std::ostream& out, const char* label, const int* v, int n) {
     }
 }
 
+// One record of the phase-shift file into the table; false at the end of the file (or
+// when the table is full), after which no record is read.
+bool read_phase_record(std::ostream& out, text_input& ps, text_input& xs, int lcore, int& nrec_ps,
+                       int& nrec_xs, phase_table& t) {
+    real e = 0, kre = 0, kim = 0, tre = 0, tim = 0;
+    int iph = 0, l = 0;
+    list_read r(ps);
+    int got = 0;
+    read_status st = read_status::ok;
+    auto take = [&](auto& v) {
+        if (st != read_status::ok) return;
+        st = r.get(v);
+        if (st == read_status::ok) ++got;
+    };
+    take(e), take(kre), take(kim), take(iph), take(l), take(tre), take(tim);
+    if (st == read_status::bad) stop(out, " ** ERROR WHILE READING PHASE SHIFTS **");
+    if (st == read_status::end) {
+        if (got == 0) return false;
+        throw read_error{"phase-shift file: the last record (line " +
+                         std::to_string(ps.line_number()) + ") ends after " + std::to_string(got) +
+                         " of its 7 values"};
+    }
+    ++nrec_ps;
+    for (real x : {e, kre, kim, tre, tim})
+        if (!std::isfinite(x)) non_finite(out, "PHASE SHIFT FILE", nrec_ps, ps.line_number());
+
+    const bool new_point = t.nen == 0 || e != t.eph(t.nen);
+    if (new_point) {
+        ++t.nen;
+        if (t.nen > NER_) {
+            out << (record() << " **** WARNING IN \"PSREAD\" NUMBER OF ENERGY POINTS EXCEEDS "
+                                "DIMENSION NER_="
+                             << NER_ << " ****");
+            return false;
+        }
+        t.eph(t.nen) = e;
+        t.ckph(t.nen) = cplx(kre, -kim);
+    }
+    // Records outside the table (phase set or l out of range) are ignored.
+    if (iph >= 1 && iph <= NPH_ && l >= 0 && l <= LMPH_) {
+        t.til(t.nen, l, iph) = cplx(tre, -tim);
+        if (t.nphs < iph) t.nphs = iph;
+        if (t.lmxp(iph, t.nen) < l) t.lmxp(iph, t.nen) = l;
+    }
+    if (new_point) {
+        read_sigma(out, xs, t.nen, 1, nrec_xs, t);
+        if (lcore != 0) read_sigma(out, xs, t.nen, 2, nrec_xs, t);
+    }
+    return true;
+}
+
+// The points where the largest l of phase set p changes, its largest l, and their listing.
+void change_points(std::ostream& out, int p, int nstored, phase_table& t) {
+    t.kenlmx(p, 1, 1) = 1;
+    t.kenlmx(p, 1, 2) = t.lmxp(p, 1);
+    int c = 1;
+    for (int e = 1; e <= nstored; ++e) {
+        if (t.lmxp(p, e) != t.kenlmx(p, c, 2)) {
+            ++c;
+            if (c > LMPH_) {
+                out << (record() << " *** WARNING IN SUBROUTINE PSREAD TO MANY CHANGE POINTS ***");
+                --c;
+                t.kenlmx(p, c, 2) = t.lmxp(p, e);
+            } else {
+                t.kenlmx(p, c, 1) = e;
+                t.kenlmx(p, c, 2) = t.lmxp(p, e);
+            }
+        }
+        if (t.lmxa(p) < t.lmxp(p, e)) t.lmxa(p) = t.lmxp(p, e);
+    }
+    if (t.lmxall < t.lmxa(p)) t.lmxall = t.lmxa(p);
+    out << " ATOM " << field_i(p, 3) << "   MAXIMUM L VALUE:" << field_i(t.lmxa(p), 4) << '\n';
+    out << " ENERGY CHANGE POINTS" << '\n';
+    t.nken(p) = c;
+    int ken[LMPH_], lmx[LMPH_];
+    for (int i = 1; i <= c; ++i) ken[i - 1] = t.kenlmx(p, i, 1), lmx[i - 1] = t.kenlmx(p, i, 2);
+    write_rows(out, "  KEN  ", ken, c);
+    write_rows(out, "  LMAX ", lmx, c);
+}
+
 }  // namespace
 
 void psread(std::ostream& out, text_input& ps, text_input& xs, int lcore, phase_table& t) {
@@ -67,95 +147,21 @@ void psread(std::ostream& out, text_input& ps, text_input& xs, int lcore, phase_
         skip_comment(out, xs, "HA TROVATO RIGA DI COMMENTO IN SIGMA0", xs_empty);
         if (xs_empty) throw read_error{"cross-section file: it holds no record"};
     }
-
     int nrec_ps = 0, nrec_xs = 0;
-    while (!ps_empty) {
-        real e = 0, kre = 0, kim = 0, tre = 0, tim = 0;
-        int iph = 0, l = 0;
-        list_read r(ps);
-        int got = 0;
-        read_status st = read_status::ok;
-        auto take = [&](auto& v) {
-            if (st != read_status::ok) return;
-            st = r.get(v);
-            if (st == read_status::ok) ++got;
-        };
-        take(e), take(kre), take(kim), take(iph), take(l), take(tre), take(tim);
-        if (st == read_status::bad) {
-            stop(out, " ** ERROR WHILE READING PHASE SHIFTS **");
+    if (!ps_empty)
+        while (read_phase_record(out, ps, xs, lcore, nrec_ps, nrec_xs, t)) {
         }
-        if (st == read_status::end) {
-            if (got == 0) break;
-            throw read_error{"phase-shift file: the last record (line " +
-                             std::to_string(ps.line_number()) + ") ends after " +
-                             std::to_string(got) + " of its 7 values"};
-        }
-        ++nrec_ps;
-        for (real x : {e, kre, kim, tre, tim})
-            if (!std::isfinite(x)) non_finite(out, "PHASE SHIFT FILE", nrec_ps, ps.line_number());
-
-        const bool new_point = t.nen == 0 || e != t.eph(t.nen);
-        if (new_point) {
-            ++t.nen;
-            if (t.nen > NER_) {
-                out << (record() << " **** WARNING IN \"PSREAD\" NUMBER OF ENERGY POINTS EXCEEDS "
-                                    "DIMENSION NER_="
-                                 << NER_ << " ****");
-                break;
-            }
-            t.eph(t.nen) = e;
-            t.ckph(t.nen) = cplx(kre, -kim);
-        }
-        // Records outside the table (phase set or l out of range) are ignored.
-        if (iph >= 1 && iph <= NPH_ && l >= 0 && l <= LMPH_) {
-            t.til(t.nen, l, iph) = cplx(tre, -tim);
-            if (t.nphs < iph) t.nphs = iph;
-            if (t.lmxp(iph, t.nen) < l) t.lmxp(iph, t.nen) = l;
-        }
-        if (new_point) {
-            read_sigma(out, xs, t.nen, 1, nrec_xs, t);
-            if (lcore != 0) read_sigma(out, xs, t.nen, 2, nrec_xs, t);
-        }
-    }
 
     out << '\n';
     out << " ** PHASE SHIFTS READ FOR  " << field_i(t.nphs, 3) << "  ATOMS AND "
         << field_i(t.nen, 4) << " ENERGY POINTS **" << '\n';
     const int nstored = t.nen < NER_ ? t.nen : NER_;
-    for (int p = 1; p <= t.nphs; ++p) {
-        t.kenlmx(p, 1, 1) = 1;
-        t.kenlmx(p, 1, 2) = t.lmxp(p, 1);
-        int c = 1;
-        for (int e = 1; e <= nstored; ++e) {
-            if (t.lmxp(p, e) != t.kenlmx(p, c, 2)) {
-                ++c;
-                if (c > LMPH_) {
-                    out << (record()
-                            << " *** WARNING IN SUBROUTINE PSREAD TO MANY CHANGE POINTS ***");
-                    --c;
-                    t.kenlmx(p, c, 2) = t.lmxp(p, e);
-                } else {
-                    t.kenlmx(p, c, 1) = e;
-                    t.kenlmx(p, c, 2) = t.lmxp(p, e);
-                }
-            }
-            if (t.lmxa(p) < t.lmxp(p, e)) t.lmxa(p) = t.lmxp(p, e);
-        }
-        if (t.lmxall < t.lmxa(p)) t.lmxall = t.lmxa(p);
-        out << " ATOM " << field_i(p, 3) << "   MAXIMUM L VALUE:" << field_i(t.lmxa(p), 4) << '\n';
-        out << " ENERGY CHANGE POINTS" << '\n';
-        t.nken(p) = c;
-        int ken[LMPH_], lmx[LMPH_];
-        for (int i = 1; i <= c; ++i) ken[i - 1] = t.kenlmx(p, i, 1), lmx[i - 1] = t.kenlmx(p, i, 2);
-        write_rows(out, "  KEN  ", ken, c);
-        write_rows(out, "  LMAX ", lmx, c);
-    }
+    for (int p = 1; p <= t.nphs; ++p) change_points(out, p, nstored, t);
     out << ' ' << "  MAXIMUM L VALUE AMONG ALL ATOMS AND ENERGIES: " << field_i(t.lmxall, 4)
         << '\n';
-    if (t.nen > NER_) {
+    if (t.nen > NER_)
         stop(out, " ***** ERROR IN \"PSREAD\", INCREASE NER_ TO ", t.nen,
              " IN THE CALLING PROGRAM");
-    }
 }
 
 }  // namespace korva
