@@ -65,26 +65,39 @@ void check_outputs(const options& o) {
         wrong(o.deck + ": --deck and --psgen name the same file");
 }
 
-// Each text goes to a temporary name beside its file; only when all are written are they
-// renamed, so a failure leaves no output of this run.
+// The file a name stands for: a symbolic link is followed, so that the rename below replaces
+// the file and not the link.
+std::string target_of(const std::string& name) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(name, ec)) return name;
+    const auto p = std::filesystem::canonical(name, ec);
+    return ec ? name : p.string();
+}
+
+// Regular files get their text under a temporary name beside them, renamed only when every
+// output is written, so a failure leaves no output of this run. Anything else that exists under
+// the name (a device such as /dev/stdout, a pipe) is written in place.
 void write_files(const std::vector<std::pair<std::string, std::string>>& files) {
-    std::vector<std::string> temps;
+    namespace fs = std::filesystem;
+    std::vector<std::pair<std::string, std::string>> renames;  // temporary, final
     auto fail = [&](const std::string& name, const std::string& why) {
-        for (const auto& t : temps) std::remove(t.c_str());
+        for (const auto& r : renames) std::remove(r.first.c_str());
         throw cluster_error(exit_write, "cannot write " + name + ": " + why);
     };
     for (const auto& [name, text] : files) {
-        const std::string tmp = name + ".tmp";
-        std::ofstream os(tmp, std::ios::binary | std::ios::trunc);
+        const std::string target = target_of(name);
+        std::error_code ec;
+        const bool in_place = fs::exists(target, ec) && !fs::is_regular_file(target, ec);
+        const std::string written = in_place ? target : target + ".tmp";
+        std::ofstream os(written, std::ios::binary | std::ios::trunc);
         if (!os) fail(name, std::strerror(errno));
-        temps.push_back(tmp);
+        if (!in_place) renames.push_back({written, target});
         os << text;
         os.close();
         if (!os) fail(name, "the disk may be full");
     }
-    for (std::size_t i = 0; i < files.size(); ++i)
-        if (std::rename(temps[i].c_str(), files[i].first.c_str()) != 0)
-            fail(files[i].first, std::strerror(errno));
+    for (const auto& [tmp, target] : renames)
+        if (std::rename(tmp.c_str(), target.c_str()) != 0) fail(target, std::strerror(errno));
 }
 
 std::string who_text(const structure& s, int absorber) {
