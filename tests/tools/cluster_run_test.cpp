@@ -1,0 +1,204 @@
+// The korva-cluster program as a user runs it: what it prints, the inputs it refuses, PDB and
+// mmCIF models, and the way from a CIF through korva-psgen and korva to a spectrum.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "edges.hpp"
+#include "support/run_program.hpp"
+
+namespace korva::cluster {
+namespace {
+
+namespace fs = std::filesystem;
+using test::read_file;
+using test::scratch_dir;
+using test::write_file;
+
+const fs::path data_dir = fs::path(KORVA_SOURCE_DIR) / "tests/tools/data/cluster";
+
+struct tool_run {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs `command` (a shell command line) in `dir`, standard output and error to files.
+tool_run run_in(const fs::path& dir, const std::string& command) {
+    const std::string cmd = "cd '" + dir.string() + "' && " + command + " > out.txt 2> err.txt";
+    const int raw = std::system(cmd.c_str());
+    tool_run r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    r.out = read_file(dir / "out.txt");
+    r.err = read_file(dir / "err.txt");
+    return r;
+}
+
+std::string cluster_cmd(const std::string& args) {
+    return std::string("'") + KORVA_CLUSTER_BINARY + "' " + args;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> v;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) v.push_back(line);
+    return v;
+}
+
+TEST(cluster_run, bad_inputs_end_with_one_line_and_nothing_written) {
+    const fs::path d = scratch_dir("cluster_bad");
+    fs::copy_file(data_dir / "cu_fcc.cif", d / "cu.cif");
+    fs::create_directory(d / "folder.cif");
+    write_file(d / "half.cif",  // an Fe site half occupied
+               "data_half\n_cell_length_a 4\n_cell_length_b 4\n_cell_length_c 4\n"
+               "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n"
+               "_symmetry_space_group_name_H-M 'P 1'\nloop_\n_atom_site_label\n"
+               "_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+               "_atom_site_occupancy\nFe1 0 0 0 1\nO1 0.5 0 0 0.5\n");
+    write_file(d / "nosym.cif",
+               "data_nosym\n_cell_length_a 4\n_cell_length_b 4\n_cell_length_c 4\n"
+               "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\nloop_\n"
+               "_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+               "Fe1 0 0 0\n");
+    write_file(d / "close.xyz", "3\ntwo oxygens 0.3 A apart\nFe 0 0 0\nO 2 0 0\nO 2 0.3 0\n");
+    write_file(d / "text.xyz", "2\n\nFe 0 0 0\nO two 0 0\n");
+    write_file(d / "short.xyz", "3\n\nFe 0 0 0\nO 2 0 0\n");
+    write_file(d / "seven.xyz",
+               "7\nsix elements around iron\nFe 0 0 0\nO 2 0 0\nN 0 2 0\nC 0 0 2\nS -2 0 0\n"
+               "Cl 0 -2 0\nBr 0 0 -2\n");
+    struct case_ {
+        std::string args;
+        int status;
+        std::string message;  // part of the line on standard error
+    };
+    const std::vector<case_> cases = {
+        {"missing.cif --absorber Cu --radius 3", 2, "missing.cif: cannot open"},
+        {"folder.cif --absorber Cu --radius 3", 2, "folder.cif: cannot read"},
+        {"nosym.cif --absorber Fe --radius 3", 2, "no symmetry"},
+        {"text.xyz --absorber Fe --radius 3", 2, "text.xyz:4: atom 2"},
+        {"short.xyz --absorber Fe --radius 3", 2, "short.xyz:5: the file ends after 2 of 3"},
+        {"cu.cif --absorber Zn --radius 3", 1, "--absorber Zn: no site label or element"},
+        {"cu.cif --absorber Cu1 --radius 0", 1, "--radius 0"},
+        {"cu.cif --absorber Cu1 --radius -2", 1, "--radius -2"},
+        {"cu.cif --absorber Cu1 --radius nan", 1, "--radius nan"},
+        {"cu.cif --absorber Cu1 --radius 3 --max-atoms 1", 1, "--max-atoms 1"},
+        {"cu.cif --absorber Cu1 --radius 3 --max-atoms 100", 1, "from 2 to 99"},
+        {"half.cif --absorber Fe1 --radius 3", 1, "site O1 has occupancy 0.5"},
+        {"close.xyz --absorber Fe --radius 3", 1, "0.300 A apart (closer than 0.5 A)"},
+        {"seven.xyz --absorber 1 --radius 3", 1, "needs 7 phase sets"},
+        {"cu.cif --absorber Cu1 --radius 1", 1, "no atom lies within --radius 1.000 A"},
+    };
+    for (const case_& c : cases) {
+        const tool_run r = run_in(d, cluster_cmd(c.args + " --deck deck.in --psgen ps.in"));
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+        EXPECT_EQ(r.out, "") << c.args;
+        const auto err = lines_of(r.err);
+        ASSERT_EQ(err.size(), 1u) << c.args << "\n" << r.err;
+        EXPECT_EQ(err[0].rfind("korva-cluster: ", 0), 0u) << err[0];
+        EXPECT_NE(err[0].find(c.message), std::string::npos) << c.args << "\n" << err[0];
+        for (const char* f : {"deck.in", "ps.in", "deck.in.tmp", "ps.in.tmp"})
+            EXPECT_FALSE(fs::exists(d / f)) << c.args << ": " << f;
+    }
+}
+
+TEST(cluster_run, pdb_and_mmcif_first_alternative_location_by_serial) {
+    // zn_site: Zn(Cys)4, Zn-S 2.33 A rounded to 1.345 A per axis in the file; a water with
+    // alternative locations A (+x, 4 A) and B (+y); the zinc is serial 201.
+    const fs::path d = scratch_dir("cluster_pdb");
+    const double zn_s = std::sqrt(3.0) * 1.345;
+    std::string blocks[2];
+    int k = 0;
+    for (const char* f : {"zn_site.pdb", "zn_site.mmcif"}) {
+        const tool_run r =
+            run_in(d, cluster_cmd((data_dir / f).string() + " --absorber 201 --radius 5"));
+        ASSERT_EQ(r.status, 0) << f << r.err;
+        EXPECT_NE(r.err.find("alternative locations: the first of each is taken"),
+                  std::string::npos)
+            << r.err;
+        const auto out = lines_of(r.out);
+        ASSERT_EQ(out.size(), 7u) << r.out;
+        EXPECT_EQ(out[0], "6");
+        EXPECT_EQ(out[1], "     0.00000     0.00000     0.00000   1  / Zn   0.0000");
+        char s_line[80];
+        std::snprintf(s_line, sizeof s_line, "   2  / S %9.4f", zn_s);
+        for (int i = 2; i <= 5; ++i) EXPECT_NE(out[i].find(s_line), std::string::npos) << out[i];
+        EXPECT_EQ(out[6], "     4.00000     0.00000     0.00000   3  / O    4.0000");
+        blocks[k++] = r.out;
+    }
+    EXPECT_EQ(blocks[0], blocks[1]);
+}
+
+// korva's run ended normally with a signal table and its four plot files, free of NaN.
+void expect_spectrum(const fs::path& dir, const std::string& prefix, const std::string& out) {
+    EXPECT_NE(out.find("FOURIER TRANSFORM PLOT DONE"), std::string::npos) << out;
+    for (const char* ext : {"dat", "sig", "chi", "fou"}) {
+        const fs::path p = dir / (prefix + "_kor." + ext);
+        ASSERT_TRUE(fs::exists(p)) << p;
+        const std::string text = read_file(p);
+        EXPECT_EQ(text.find("nan"), std::string::npos) << p;
+        EXPECT_EQ(text.find("inf"), std::string::npos) << p;
+    }
+}
+
+TEST(cluster_run, fcc_copper_from_cif_to_spectrum) {
+    const fs::path d = scratch_dir("cluster_e2e");
+    fs::copy_file(data_dir / "cu_fcc.cif", d / "cu_fcc.cif");
+    const tool_run c = run_in(
+        d, cluster_cmd("cu_fcc.cif --absorber Cu1 --radius 3 --deck deck.in --psgen cu.psgen"));
+    ASSERT_EQ(c.status, 0) << c.err;
+    // The psgen input: both Cu sets with half the 2.5562 A bond in the program's Bohr (0.529 A),
+    // and the Cu K edge of the X-ray Data Booklet.
+    const std::string psgen = read_file(d / "cu.psgen");
+    EXPECT_NE(psgen.find("type 29 2.4161   # set 1"), std::string::npos) << psgen;
+    EXPECT_NE(psgen.find("type 29 2.4161   # set 2"), std::string::npos) << psgen;
+    EXPECT_NE(psgen.find("edge_ev 8979 "), std::string::npos) << psgen;
+    EXPECT_DOUBLE_EQ(edge_energy(29, edge::k), 8979.0);
+    EXPECT_DOUBLE_EQ(edge_energy(26, edge::l3), 706.8);
+    EXPECT_EQ(edge_energy(92 + 1, edge::k), 0.0);
+    EXPECT_EQ(edge_energy(8, edge::l3), 0.0);
+    // The deck holds the printed atom block as prompts 4 and 5.
+    const std::string deck = read_file(d / "deck.in");
+    EXPECT_EQ(deck.rfind("cu_fcc.ps\ncu_fcc.xs\ncuk\n" + c.out, 0), 0u) << deck;
+
+    const tool_run ps = run_in(d, std::string("'") + KORVA_PSGEN_BINARY + "' cu.psgen");
+    ASSERT_EQ(ps.status, 0) << ps.err;
+    const tool_run k = run_in(d, std::string("'") + KORVA_BINARY + "' < deck.in");
+    ASSERT_EQ(k.status, 0) << k.out << k.err;
+    expect_spectrum(d, "cuk", k.out);
+}
+
+TEST(cluster_run, copper_block_runs_the_cu_k_example) {
+    // The cu-k deck with its 19 hand-written atoms replaced by the tool's first shell (13 atoms:
+    // enough to show the block is read, and quick), both phase sets mapped to the example's one.
+    const fs::path d = scratch_dir("cluster_cuk");
+    const fs::path ex = fs::path(KORVA_SOURCE_DIR) / "examples/cu-k";
+    for (const char* f : {"deck.in", "cu.ps", "cu.xs"}) fs::copy_file(ex / f, d / f);
+    const tool_run c =
+        run_in(d, cluster_cmd((data_dir / "cu_fcc.cif").string() + " --absorber Cu1 --radius 3"));
+    ASSERT_EQ(c.status, 0) << c.err;
+    const auto block = lines_of(c.out);
+    ASSERT_EQ(block.size(), 14u);
+    EXPECT_EQ(block[0], "13");
+    const auto deck = lines_of(read_file(d / "deck.in"));
+    ASSERT_EQ(deck[3], "19");
+    std::string text;
+    for (std::size_t i = 0; i < 3; ++i) text += deck[i] + "\n";
+    for (std::string line : block) {
+        const auto p = line.find("   2  /");
+        if (p != std::string::npos) line.replace(p, 7, "   1  /");
+        text += line + "\n";
+    }
+    for (std::size_t i = 4 + 19; i < deck.size(); ++i) text += deck[i] + "\n";
+    write_file(d / "deck.in", text);
+    const tool_run k = run_in(d, std::string("'") + KORVA_BINARY + "' < deck.in");
+    ASSERT_EQ(k.status, 0) << k.out << k.err;
+    expect_spectrum(d, "cuk", k.out);
+}
+
+}  // namespace
+}  // namespace korva::cluster

@@ -1,0 +1,258 @@
+#include "cli.hpp"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cluster.hpp"
+#include "common/capacities.hpp"
+#include "read_structure.hpp"
+#include "write_deck.hpp"
+
+namespace korva::cluster {
+namespace {
+
+[[noreturn]] void wrong(const std::string& what) {
+    throw cluster_error(exit_wrong_value, what);
+}
+
+std::string value_after(const std::vector<std::string>& args, std::size_t& i) {
+    const std::string& opt = args[i];
+    if (i + 1 >= args.size()) wrong(opt + ": a value must follow");
+    return args[++i];
+}
+
+double parse_radius(const std::string& v) {
+    double r = 0;
+    const auto res = std::from_chars(v.data(), v.data() + v.size(), r);
+    if (res.ec != std::errc() || res.ptr != v.data() + v.size() || !std::isfinite(r) || r <= 0)
+        wrong("--radius " + v + ": the radius must be a number of Angstrom above 0");
+    return r;
+}
+
+int parse_max_atoms(const std::string& v) {
+    int n = 0;
+    const auto res = std::from_chars(v.data(), v.data() + v.size(), n);
+    if (res.ec != std::errc() || res.ptr != v.data() + v.size() || n < 2 || n > NAT_)
+        wrong("--max-atoms " + v + ": the atom count must be a whole number from 2 to " +
+              std::to_string(NAT_) + " (the program's capacity)");
+    return n;
+}
+
+edge parse_edge(const std::string& v) {
+    if (v == "K" || v == "k") return edge::k;
+    if (v == "L3" || v == "l3") return edge::l3;
+    wrong("--edge " + v + ": the edge must be K or L3");
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    std::error_code e1, e2;
+    const fs::path pa = fs::weakly_canonical(a, e1), pb = fs::weakly_canonical(b, e2);
+    return (!e1 && !e2) ? pa == pb : a == b;
+}
+
+void check_outputs(const options& o) {
+    for (const auto* f : {&o.deck, &o.psgen})
+        if (!f->empty() && same_file(*f, o.structure))
+            wrong(*f + ": the output would overwrite the structure file");
+    if (!o.deck.empty() && !o.psgen.empty() && same_file(o.deck, o.psgen))
+        wrong(o.deck + ": --deck and --psgen name the same file");
+}
+
+// The file a name stands for: a symbolic link is followed, so that the rename below replaces
+// the file and not the link.
+std::string target_of(const std::string& name) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(name, ec)) return name;
+    const auto p = std::filesystem::canonical(name, ec);
+    return ec ? name : p.string();
+}
+
+// Regular files get their text under a temporary name beside them, renamed only when every
+// output is written, so a failure leaves no output of this run. Anything else that exists under
+// the name (a device such as /dev/stdout, a pipe) is written in place.
+void write_files(const std::vector<std::pair<std::string, std::string>>& files) {
+    namespace fs = std::filesystem;
+    std::vector<std::pair<std::string, std::string>> renames;  // temporary, final
+    auto fail = [&](const std::string& name, const std::string& why) {
+        for (const auto& r : renames) std::remove(r.first.c_str());
+        throw cluster_error(exit_write, "cannot write " + name + ": " + why);
+    };
+    for (const auto& [name, text] : files) {
+        const std::string target = target_of(name);
+        std::error_code ec;
+        const bool in_place = fs::exists(target, ec) && !fs::is_regular_file(target, ec);
+        const std::string written = in_place ? target : target + ".tmp";
+        std::ofstream os(written, std::ios::binary | std::ios::trunc);
+        if (!os) fail(name, std::strerror(errno));
+        if (!in_place) renames.push_back({written, target});
+        os << text;
+        os.close();
+        if (!os) fail(name, "the disk may be full");
+    }
+    for (const auto& [tmp, target] : renames)
+        if (std::rename(tmp.c_str(), target.c_str()) != 0) fail(target, std::strerror(errno));
+}
+
+std::string who_text(const structure& s, int absorber) {
+    const atom_site& a = s.sites[static_cast<std::size_t>(absorber)];
+    if (s.format == file_format::cif) return a.label + " (" + a.element + ")";
+    return a.element + " (atom " + std::to_string(a.number) + ")";
+}
+
+std::string summary(const structure& s, int absorber, const options& o, const cluster& cl) {
+    std::ostringstream os;
+    char radius[32];
+    std::snprintf(radius, sizeof radius, "%.3f", o.radius);
+    os << "korva-cluster: " << s.path << ", absorber " << who_text(s, absorber) << ", radius "
+       << radius << " A: " << cl.atoms.size() << " atoms, " << cl.sets.size() << " phase sets\n";
+    for (const std::string& n : s.notes) os << "korva-cluster: note: " << n << "\n";
+    os << shell_table(cl);
+    if (cl.cut) {
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "korva-cluster: note: the shell at %.4f A (%d atoms) does not fit within "
+                      "%d atoms; the cluster ends before it, with %zu atoms\n",
+                      cl.cut->d, cl.cut->count, o.max_atoms, cl.atoms.size());
+        os << line;
+    }
+    return os.str();
+}
+
+// The deck and psgen input asked for, as (file name, text) pairs.
+std::vector<std::pair<std::string, std::string>> data_files(const structure& s, int absorber,
+                                                            const options& o, const cluster& cl) {
+    std::vector<std::pair<std::string, std::string>> files;
+    if (o.deck.empty() && o.psgen.empty()) return files;
+    const phase_set& abs = cl.sets.front();
+    const double e_ev = edge_energy(abs.z, o.e);
+    if (e_ev <= 0)
+        wrong(std::string("--absorber ") + o.absorber + ": the edge table has no " +
+              (o.e == edge::k ? "K" : "L3") + " edge for " + abs.element + " (Z = " +
+              std::to_string(abs.z) + "); it covers K for Z = 3 to 92, L3 for Z = 10 to 92");
+    const deck_names names = names_for(s.name, abs.element, o.e);
+    if (!o.deck.empty()) files.push_back({o.deck, deck_text(cl, names, o.e, e_ev)});
+    if (!o.psgen.empty())
+        files.push_back({o.psgen, psgen_text(cl, names, o.e, e_ev,
+                                             s.path + ", absorber " + who_text(s, absorber))});
+    return files;
+}
+
+}  // namespace
+
+options parse_options(const std::vector<std::string>& args) {
+    options o;
+    o.max_atoms = NAT_;
+    bool have_radius = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "-h" || a == "--help") {
+            o.help = true;
+            return o;
+        } else if (a == "--absorber") {
+            o.absorber = value_after(args, i);
+        } else if (a == "--radius") {
+            o.radius = parse_radius(value_after(args, i));
+            have_radius = true;
+        } else if (a == "--max-atoms") {
+            o.max_atoms = parse_max_atoms(value_after(args, i));
+        } else if (a == "--deck") {
+            o.deck = value_after(args, i);
+        } else if (a == "--psgen") {
+            o.psgen = value_after(args, i);
+        } else if (a == "--edge") {
+            o.e = parse_edge(value_after(args, i));
+        } else if (a.size() > 1 && a[0] == '-') {
+            wrong(a + ": unknown option (korva-cluster --help lists them)");
+        } else if (o.structure.empty()) {
+            o.structure = a;
+        } else {
+            wrong(a + ": one structure file only");
+        }
+    }
+    if (o.structure.empty()) wrong("no structure file (korva-cluster --help)");
+    if (o.absorber.empty()) wrong("--absorber is required (a site label, element or number)");
+    if (!have_radius) wrong("--radius is required (Angstrom)");
+    check_outputs(o);
+    return o;
+}
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    try {
+        const options o = parse_options(args);
+        if (o.help) {
+            out << help_text();
+            return 0;
+        }
+        const structure s = read_structure(o.structure);
+        const int absorber = find_absorber(s, o.absorber);
+        const cluster cl = cut_cluster(s, absorber, o.radius, o.max_atoms, NPH_);
+        write_files(data_files(s, absorber, o, cl));
+        err << summary(s, absorber, o, cl);
+        out << atom_block(cl);
+        out.flush();
+        if (!out) throw cluster_error(exit_write, "standard output could not be written");
+        return 0;
+    } catch (const cluster_error& e) {
+        err << "korva-cluster: " << e.what() << "\n";
+        return e.status;
+    }
+}
+
+}  // namespace korva::cluster
+
+namespace korva::cluster {
+
+std::string_view help_text() {
+    return R"(usage: korva-cluster STRUCTURE --absorber WHO --radius R [--max-atoms N]
+                     [--deck FILE] [--psgen FILE] [--edge K|L3]
+
+Cuts a cluster around an absorbing atom out of a structure file and prints the answers to the
+KORVA deck's prompts 4 and 5: the atom count, then one line `x y z iph / El d` per atom (Angstrom,
+absorber first at 0 0 0, then by increasing distance d; the text after the slash is a comment
+the deck reader skips).
+
+STRUCTURE     small-molecule CIF (symmetry from the listed operations, else the Hall or
+              Hermann-Mauguin symbol), mmCIF or PDB (first model; first alternative location),
+              or XYZ; told from the extension (.cif .mmcif .pdb .ent .xyz), else from the text
+--absorber    a CIF site label (Cu1); else an element symbol, the first site of that element in
+              file order; else, for XYZ, PDB and mmCIF, an atom number (XYZ: its place in the
+              file from 1; PDB and mmCIF: its serial number)
+--radius      Angstrom, above 0: shells whose nearest atom lies within R
+--max-atoms   2 to 99, default 99: whole shells only, the cluster ends before the first shell
+              that does not fit (atoms within 0.001 A of one distance are one shell)
+--deck FILE   writes a whole deck (prompts 1 to 12) for the cluster
+--psgen FILE  writes a korva-psgen input for the cluster's phase sets
+--edge        K (default) or L3: the edge of the deck and psgen input
+
+Phase sets: 1 is the absorber alone (it carries the core hole), then one per element in order
+of first appearance by distance; the program holds at most 6.
+Standard error: notes, the shell table (distance, element, count, phase set) and the legend.
+
+Defaults of --deck and --psgen (a K edge):
+  data files      NAME.ps and NAME.xs, NAME the structure file's name without its extension;
+                  output prefix: the absorber's element and the edge letter (cuk, o_k, fel)
+  prompt 6        lcore 0 for K (1s), 1 for L3 (2p)
+  prompt 7        TOLL_lmax 0.002, Mmax 3, EPS 0.0001, NEP 150
+  prompt 8        IOUT 2, IF1 1 (cross-section plot), IF2 0, ENE the edge energy, FAC 1
+  prompt 9        ESP 2 (k^2 chi(k))
+  prompt 11, 12   k from 3 to 11 1/A in steps of 0.05; no energy shift (0)
+  psgen           one type per phase set, rmt half the set's nearest-neighbour distance in Bohr
+                  (0.1 to 10); energies 0.3 to 36 Ry, 70 points even in k; gamma 0.07 Ry;
+                  lmax 12; edge_ev from the X-ray Data Booklet (Bearden and Burr) table of K
+                  and L3 energies, Z = 3 to 92; sigma_edge 1 Mbarn
+
+Exit status: 0 done; 1 a value that cannot be used (option, absorber, partial occupancy,
+atoms closer than 0.5 A, more than 6 phase sets); 2 a structure file that cannot be read;
+3 an output that cannot be written. On an error nothing is printed on standard output and no
+file is written.
+)";
+}
+
+}  // namespace korva::cluster

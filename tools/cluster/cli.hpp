@@ -1,0 +1,35 @@
+// The korva-cluster command: reads a structure, cuts the cluster, prints its atom block and
+// writes the deck and the korva-psgen input it was asked for; returns the exit status.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "edges.hpp"
+
+namespace korva::cluster {
+
+struct options {
+    std::string structure;
+    std::string absorber;
+    double radius = 0;  // Angstrom
+    int max_atoms = 0;  // 0: the program's capacity
+    std::string deck;   // empty: no deck
+    std::string psgen;  // empty: no psgen input
+    edge e = edge::k;
+    bool help = false;
+};
+
+std::string_view help_text();
+
+// Throws cluster_error (status 1) for anything it cannot use.
+options parse_options(const std::vector<std::string>& args);
+
+// `args` are the command-line arguments after the program name. Standard output gets the atom
+// block only; the shell table, notes and errors go to `err`. Nothing reaches `out`, and no file
+// is written, unless the whole run succeeds.
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace korva::cluster
