@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, and any named as arguments, if any
 # is missing.
 set -euo pipefail
-pkgs=(g++ cmake make pkg-config libgtest-dev libgmock-dev libgsl-dev libeigen3-dev libcairo2-dev "$@")
+pkgs=(g++ cmake make pkg-config libgtest-dev libgmock-dev libgsl-dev libeigen3-dev libcairo2-dev libxc-dev "$@")
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
