@@ -1,5 +1,6 @@
 #include "atom_grid.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace korva::psgen {
@@ -23,6 +24,23 @@ double integrate(const radial_grid& g, const std::vector<double>& f) {
     const int n = g.size();
     for (int i = 0; i < n; ++i) s += f[i] * g.r[i] * (i == 0 || i == n - 1 ? 0.5 : 1.0);
     return s * g.h;
+}
+
+double interpolate(const radial_grid& g, const std::vector<double>& f, double r) {
+    const int n = g.size();
+    if (r <= g.r.front()) return f.front();
+    if (r >= g.r.back()) return f.back();
+    const double x = std::log(r / g.r.front()) / g.h;
+    const int i0 = std::clamp(static_cast<int>(x) - 1, 0, n - 4);
+    const double t = x - i0;  // in [0, 3]
+    double sum = 0.0;
+    for (int k = 0; k < 4; ++k) {
+        double w = 1.0;
+        for (int m = 0; m < 4; ++m)
+            if (m != k) w *= (t - m) / (k - m);
+        sum += w * f[i0 + k];
+    }
+    return sum;
 }
 
 namespace {

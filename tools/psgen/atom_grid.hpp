@@ -30,4 +30,8 @@ double integrate(const radial_grid& g, const std::vector<double>& f);
 std::vector<double> integral_outward(const radial_grid& g, const std::vector<double>& f);
 std::vector<double> integral_inward(const radial_grid& g, const std::vector<double>& f);
 
+// f at radius r by cubic (four-point Lagrange) interpolation in x = ln r; outside the grid the
+// end values.
+double interpolate(const radial_grid& g, const std::vector<double>& f, double r);
+
 }  // namespace korva::psgen

@@ -10,6 +10,7 @@
 #include "elements.hpp"
 #include "psgen_input.hpp"
 #include "pstables.hpp"
+#include "sc_model.hpp"
 
 namespace {
 
@@ -93,7 +94,8 @@ int main(int argc, char** argv) {
         } else {
             p = read_psgen_input(std::cin);
         }
-        const psgen_tables tb = psgen_compute(p);
+        const psgen_tables tb =
+            p.model == "thomas-fermi" ? psgen_compute(p) : compute_self_consistent(p, std::cout);
         std::ostringstream ps, xs;
         write_phase_file(ps, p, tb);
         write_xs_file(xs, p, tb);
