@@ -33,14 +33,10 @@ double interpolate(const radial_grid& g, const std::vector<double>& f, double r)
     const double x = std::log(r / g.r.front()) / g.h;
     const int i0 = std::clamp(static_cast<int>(x) - 1, 0, n - 4);
     const double t = x - i0;  // in [0, 3]
-    double sum = 0.0;
-    for (int k = 0; k < 4; ++k) {
-        double w = 1.0;
-        for (int m = 0; m < 4; ++m)
-            if (m != k) w *= (t - m) / (k - m);
-        sum += w * f[i0 + k];
-    }
-    return sum;
+    const double a = t, b = t - 1.0, c = t - 2.0, d = t - 3.0;
+    return (-b * c * d * f[i0] + 3.0 * a * c * d * f[i0 + 1] - 3.0 * a * b * d * f[i0 + 2] +
+            a * b * c * f[i0 + 3]) /
+           6.0;
 }
 
 namespace {

@@ -23,14 +23,18 @@ bool finite(cdouble c) {
     return std::isfinite(c.real()) && std::isfinite(c.imag());
 }
 
-// The free atom of each phase set; the absorber's (set 1) with its core hole.
-std::vector<atom_solution> free_atoms(const psgen_input& p, const core_level& core) {
+// The free atom of each phase set; the absorber's (set 1) with its core hole. ground is the
+// absorber's ground state, reused for every set of the same element without a hole.
+std::vector<atom_solution> free_atoms(const psgen_input& p, const core_level& core,
+                                      const atom_solution& ground) {
     atom_options o;
     o.relativistic = true;
     std::vector<atom_solution> out;
     for (std::size_t t = 0; t < p.types.size(); ++t) {
         const int z = static_cast<int>(p.types[t].z);
-        if (t > 0 || p.corehole == "none") {
+        if ((t > 0 || p.corehole == "none") && z == static_cast<int>(p.types[0].z)) {
+            out.push_back(ground);
+        } else if (t > 0 || p.corehole == "none") {
             out.push_back(solve_atom(z, ground_state(z), o));
         } else if (p.corehole == "z+1") {
             if (z + 1 > max_element)
@@ -67,22 +71,39 @@ struct sc_context {
     double gamma;  // Ry
 };
 
+// The photoelectron potential of one type at one energy, tabulated as r (V - V0) on the type's
+// grid: one evaluation of the exchange per grid point instead of one per point of every l's
+// mesh.
+struct tabulated_potential {
+    const radial_grid* grid;
+    std::vector<double> rv;
+    double operator()(double r) const { return interpolate(*grid, rv, r) / r; }
+};
+
+tabulated_potential tabulate(const photo_model& m, int t, double e, double v0) {
+    const radial_grid& g = m.cluster().types[t].grid;
+    tabulated_potential tp{&g, std::vector<double>(g.size())};
+    for (int i = 0; i < g.size(); ++i) tp.rv[i] = g.r[i] * m(t, g.r[i], e, v0);
+    return tp;
+}
+
 // t_l of every type and the cross-section records at one energy.
 void energy_point(const sc_context& c, std::size_t e, psgen_tables& tb) {
     const double en = c.p.energies[e];
     const double v0 = c.model.interstitial(en);
     const auto& types = c.model.cluster().types;
-    tb.k.push_back(wave_number(en, c.gamma));
+    tb.k[e] = wave_number(en, c.gamma);
+    std::vector<tabulated_potential> pots;
+    for (std::size_t t = 0; t < types.size(); ++t)
+        pots.push_back(tabulate(c.model, static_cast<int>(t), en, v0));
     for (std::size_t t = 0; t < types.size(); ++t) {
-        const radial_potential v = [&, t](double r) {
-            return c.model(static_cast<int>(t), r, en, v0);
-        };
+        const radial_potential v = pots[t];
         tb.t[e][t] = tl_all(v, types[t].rmt, en, c.gamma, c.p.lmax);
         for (const auto& x : tb.t[e][t])
             if (!finite(x))
                 throw psgen_error("non-finite t_l at E = " + std::to_string(en) + " Ry");
     }
-    const radial_potential v1 = [&](double r) { return c.model(0, r, en, v0); };
+    const radial_potential v1 = pots[0];
     for (int l0 : final_channels(c.p.lcore)) {
         xs_record r;
         r.l0 = l0;
@@ -121,7 +142,7 @@ psgen_tables compute_self_consistent(const psgen_input& p, std::ostream& log) {
     o.relativistic = true;
     const atom_solution ground = solve_atom(z1, ground_state(z1), o);
     const atom_orbital& corb = find_orbital(ground, core);
-    const std::vector<atom_solution> atoms_free = free_atoms(p, core);
+    const std::vector<atom_solution> atoms_free = free_atoms(p, core, ground);
     std::vector<double> rmt;
     for (const auto& t : p.types) rmt.push_back(t.rmt);
     const cluster_potential cluster = build_cluster_potential(atoms, atoms_free, rmt, p.overlap);
@@ -136,7 +157,19 @@ psgen_tables compute_self_consistent(const psgen_input& p, std::ostream& log) {
     tb.energies = p.energies;
     tb.t.assign(ne, std::vector<std::vector<cdouble>>(p.types.size()));
     tb.xs.assign(ne, {});
-    for (std::size_t e = 0; e < ne; ++e) energy_point(c, e, tb);
+    tb.k.assign(ne, {});
+    // Energy points are independent: spread them over the threads, keep the first failure.
+    std::string failure;
+#pragma omp parallel for schedule(dynamic)
+    for (std::size_t e = 0; e < ne; ++e) {
+        try {
+            energy_point(c, e, tb);
+        } catch (const std::exception& x) {
+#pragma omp critical
+            if (failure.empty()) failure = x.what();
+        }
+    }
+    if (!failure.empty()) throw psgen_error(failure);
     set_lcut(p, tb);
     return tb;
 }
