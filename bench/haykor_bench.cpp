@@ -10,7 +10,8 @@
 #include "bandwidth.hpp"
 #include "common/cputime.hpp"
 #include "recursion/haykor.hpp"
-#include "recursion/matrix.hpp"
+#include "reference/haykor.hpp"
+#include "reference/matrix.hpp"
 
 namespace {
 
@@ -28,7 +29,7 @@ int main() {
     std::printf("%6s %12s %12s %12s %12s %6s  %s\n", "N", "rebuild s", "haykor s", "haykor cpu",
                 "per level s", "niter", "S");
     for (int n : {1000, 2500, 5000}) {
-        korva::matrix_store m(n);
+        korva::reference::matrix_store m(n);
         fill_dense(m, n);
 
         double t0 = wall_seconds();
@@ -43,7 +44,7 @@ int main() {
         for (int k = 0; k < repeats; ++k) {
             t0 = wall_seconds();
             const double c0 = korva::cpu_seconds();
-            res = korva::haykor(m, n, 1, 2, 20, 0.0f, 0, none);
+            res = korva::reference::haykor(m, n, 1, 2, 20, 0.0f, 0, none);
             best_cpu = std::min(best_cpu, korva::cpu_seconds() - c0);
             best = std::min(best, wall_seconds() - t0);
         }

@@ -16,10 +16,10 @@
 
 #include "bandwidth.hpp"
 #include "recursion/haykor.hpp"
-#include "recursion/haykor_multi.hpp"
-#include "recursion/matrix.hpp"
 #include "recursion/stream_pass.hpp"
 #include "recursion/tile_store.hpp"
+#include "reference/haykor.hpp"
+#include "reference/matrix.hpp"
 
 namespace {
 
@@ -46,11 +46,11 @@ int main(int argc, char** argv) {
         // The plain solver, one channel, 20 levels (only up to 3000: it is slow).
         double plain_level = 0.0;
         if (n <= 3000) {
-            korva::matrix_store m(n);
+            korva::reference::matrix_store m(n);
             fill_dense(m, n);
             m.rebuild_row_lists(n);
             const double t0 = now();
-            const auto r = korva::haykor(m, n, 1, 2, 20, 0.0f, 0, none);
+            const auto r = korva::reference::haykor(m, n, 1, 2, 20, 0.0f, 0, none);
             plain_level = (now() - t0) / r.niter;
         }
         for (int ch : {1, 3}) {
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     fill_dense(g, 4539);
     std::vector<std::string> lines;
     const double t0 = now();
-    const auto res = korva::haykor_multi(g, {2, 3, 4}, 2, 20, 1e-4f, 0, lines, threads);
+    const auto res = korva::haykor(g, {2, 3, 4}, 2, 20, 1e-4f, 0, lines, threads);
     const double t = now() - t0;
     int levels = 0;
     for (const auto& r : res) levels = std::max(levels, r.niter);

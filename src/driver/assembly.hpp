@@ -1,30 +1,41 @@
-// The scattering matrix of the cluster at one energy point: channel layout of every atom,
-// one propagator block per bond, and the two off-diagonal blocks of each pair of atoms.
+// The scattering matrix of the cluster at one energy point: one propagator block per bond,
+// scaled by the amplitudes of the atoms, written into the two off-diagonal blocks of the pair.
 #pragma once
 #include <ostream>
+#include <vector>
 
+#include "driver/cutoffs.hpp"
 #include "driver/run_state.hpp"
+#include "recursion/tile_store.hpp"
 
 namespace korva {
+
+// What the assembly reads of the run.
+struct cluster_view {
+    const run_parameters& par;
+    const phase_table& phases;
+    const bond_list& bonds;
+    const ylm_table& ylm;
+    int lmxtop;  // the largest cut-off of the run, the one the builders' tables were built for
+};
 
 struct assembly_result {
     int n = 0;          // channels in use, the order of the matrix
     int last_lmax = 0;  // cut-off of the last bond (nat-1, nat)
 };
 
-// The cut-off of atom i (1-based) at energy point e.
-int atom_cutoff(const run_state& st, int i, int e);
-// Order of the matrix at energy point e.
-int matrix_order(const run_state& st, int e);
+// Fills the off-diagonal blocks of point e into g (already shaped to lay.order()). When the
+// layout changed since the last point, also clears what an earlier layout left inside each
+// atom's own block. The bonds are shared by the threads of `builders` (one scratch each)
+// when the builders stay silent; every entry gets the bits a serial assembly gives it.
+assembly_result assemble(const cluster_view& cl, const atom_layout& lay, int e, bool changed,
+                         std::vector<builder_scratch>& builders, tile_store& g, std::ostream& out);
 
-// Fills the off-diagonal blocks for energy point e; when the layout changed, also clears
-// what an earlier layout left inside each atom's own block.
-assembly_result assemble(run_state& st, std::ostream& out, int e, bool changed);
-
-// The same into the tiled store of the fast solver (already reshaped to this point's order),
-// the bonds shared by `threads` threads when the builders stay silent; every entry gets the
-// bits the serial assembly gives it.
-assembly_result assemble_tiles(run_state& st, std::ostream& out, int e, bool changed, int threads);
+// The first call of each builder, with the run's largest cut-off and the first point: it
+// builds the tables (and writes the builders' messages). Every thread's scratch then gets a
+// copy of them.
+void warm_up_builders(const cluster_view& cl, std::vector<builder_scratch>& builders,
+                      std::ostream& out);
 
 // Largest cut-off at which no builder warns at its calls.
 constexpr int builder_quiet_lmax = 15;

@@ -1,16 +1,19 @@
-// The energy loop: per-energy cut-offs, the spherical-harmonics table, the matrix-dimension
-// check, the builders' set-up, and the signal of every final-state channel at every point.
+// The energy loop: the preparation of the run's points (cut-offs, harmonics, the matrix-order
+// check, the builders' tables, the store) and the signal of every final-state channel at
+// every point.
 #pragma once
 #include <ostream>
 
+#include "driver/observer.hpp"
 #include "driver/run_state.hpp"
 
 namespace korva {
 
-// Cut-off l of each phase set at each energy point from TOLL_lmax and the running reference
-// magnitude of the amplitudes; returns the largest cut-off of the run.
-int energy_cutoffs(phase_table& t, real toll_lmax);
+// Final-state channel c = 1, 2 of the core state: its l.
+constexpr int channel_l0(int lcore, int c) {
+    return lcore == 0 ? 1 : (c == 1 ? lcore - 1 : lcore + 1);
+}
 
-void energy_loop(run_state& st, std::ostream& out);
+void energy_loop(run_state& st, std::ostream& out, run_observer* obs);
 
 }  // namespace korva

@@ -11,7 +11,7 @@ struct run_parameters {
     std::string psfile;  // phase-shift file name (80 characters at most)
     std::string xsfile;  // cross-section file name
     std::string prefix = "   ";
-    std::string outname = "   _kor.   ";  // prefix + "_kor." + extension, 11 characters
+    std::string outname = "   _kor.";  // prefix + "_kor."; each file adds its extension
     int nat = 0;
     std::vector<real> xat, yat, zat;  // Bohr radii
     std::vector<int> iph;             // phase set of each atom
@@ -26,12 +26,10 @@ struct run_parameters {
     real ene = 0;
     real fac = 0;
     real esp = 0;
-    real rmin = 0;         // shortest bond, Bohr radii
-    double start_cpu = 0;  // seconds, at the initial timing line
-    double mark_cpu = 0;   // seconds, at the last timing line
+    real rmin = 0;  // shortest bond, Bohr radii
 
-    // Sets the 3-letter extension of the output name.
-    void set_extension(const std::string& ext) { outname = prefix + "_kor." + ext; }
+    // The output file name with a 3-letter extension.
+    std::string output_name(const std::string& ext) const { return outname + ext; }
 };
 
 }  // namespace korva

@@ -1,23 +1,23 @@
 // Everything a run owns, from the deck to the spectra; one object per run.
 #pragma once
 #include <array>
-#include <fstream>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "common/capacities.hpp"
 #include "common/cputime.hpp"
 #include "common/types.hpp"
+#include "driver/cutoffs.hpp"
 #include "driver/run_parameters.hpp"
 #include "geometry/angles.hpp"
 #include "geometry/ylm.hpp"
 #include "input/phase_table.hpp"
 #include "post/fouplot.hpp"
 #include "post/open.hpp"
-#include "propagator/cgc.hpp"
 #include "propagator/prop_tables.hpp"
-#include "recursion/matrix.hpp"
+#include "recursion/haykor.hpp"
 #include "recursion/tile_store.hpp"
 
 namespace korva {
@@ -31,28 +31,32 @@ struct signal_arrays {
     cplx& c(int ch, int e) { return csig[ch - 1][e - 1]; }
 };
 
+// The recursion of every initial channel of one point, on the assembled matrix. The program
+// runs the streaming recursion; a test may put another solver of the same contract in its
+// place.
+using point_solver =
+    std::function<std::vector<haykor_result>(const tile_store& g, const std::vector<int>& channels,
+                                             real eps, int iout, std::vector<std::string>& lines)>;
+
+// A builder's tables and block of one assembly thread.
+struct builder_scratch {
+    prop_tables props;  // built on the first call of each builder, then reused
+    std::vector<cplx> gg = std::vector<cplx>(LDGG_ * LDGG_);
+};
+
 struct run_state {
     run_parameters par;
+    cpu_marks cpu;
     phase_table phases;
+    int nen = 0;  // energy points of the run: the table's, at most NEP, cut by the matrix order
     angles_frame frame;  // keeps the reference direction
     bond_list bonds;
-    int lmxtop = 0;  // largest cut-off of the run
+    point_cutoffs cut;
     ylm_table ylm;
-    prop_tables props;  // built on the first call of each builder, then reused
-    c3j0_cache c3j0s;
-    std::vector<cplx> gg = std::vector<cplx>(LDGG_ * LDGG_);
-    std::unique_ptr<matrix_store> matrix;  // plain solver: sized by the run's largest order
-    std::unique_ptr<tile_store> tiles;     // fast solver: the same, in tiles
-    bool plain_solver = false;             // the reference path: row lists and haykor
-    int threads = 1;                       // for the products and the assembly
-    struct thread_scratch {
-        prop_tables props;
-        std::vector<cplx> gg;
-    };
-    std::vector<thread_scratch> thread_work;  // threads 2, 3, ...: builder tables and gg
-    run_timings timing;
-    // Called with the assembled matrix of each point before the streaming recursion (benchmarks).
-    std::function<void(const tile_store&, int e)> matrix_hook;
+    std::vector<builder_scratch> builders = std::vector<builder_scratch>(1);  // one per thread
+    std::unique_ptr<tile_store> tiles;  // sized by the run's largest order
+    int threads = 1;                    // for the products and the assembly
+    point_solver solver;                // empty: the streaming recursion
     signal_arrays sig;
     fouplot_state fou;
     plot_file dat, sigfile, chi, foufile;  // plot files, put in place when the run ends

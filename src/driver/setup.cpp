@@ -64,14 +64,8 @@ bool open_input(std::ifstream& f, const std::string& name) {
     return f.is_open();
 }
 
-[[noreturn]] void stop(std::ostream& out, const record& r) {
-    out << r;
-    throw run_stop{};
-}
-
 void require_finite(std::ostream& out, real v, const char* name) {
-    if (!std::isfinite(v))
-        stop(out, record() << " *** ERROR IN INPUT: " << name << " IS NOT A FINITE NUMBER ***");
+    if (!std::isfinite(v)) stop(out, " *** ERROR IN INPUT: ", name, " IS NOT A FINITE NUMBER ***");
 }
 
 }  // namespace
@@ -99,21 +93,21 @@ void write_banner(std::ostream& out) {
     out << (record() << " ");
 }
 
-void setup_run(run_state& st, text_input& deck, std::ostream& out) {
-    run_parameters& p = st.par;
-    write_banner(out);
+namespace {
 
+// Prompts 1 and 2, and the two files they name; the files must exist.
+void open_data_files(run_parameters& p, text_input& deck, std::ostream& out, std::ifstream& psf,
+                     std::ifstream& xsf) {
     prompt(out, "> INPUT PHASE SHIFTS FILE NAME");
     deck_name(deck, "prompt 1 (phase-shift file name)", p.psfile);
     prompt(out, "> INPUT CROSS-SECTION FILE NAME");
     deck_name(deck, "prompt 2 (cross-section file name)", p.xsfile);
+    if (!open_input(psf, p.psfile)) stop(out, " *** ERROR PHASE SHIFT FILE NOT FOUND ***");
+    if (!open_input(xsf, p.xsfile)) stop(out, " *** ERROR CROSS-SECTION FILE NOT FOUND ***");
+}
 
-    std::ifstream psf, xsf;
-    if (!open_input(psf, p.psfile))
-        stop(out, record() << " *** ERROR PHASE SHIFT FILE NOT FOUND ***");
-    if (!open_input(xsf, p.xsfile))
-        stop(out, record() << " *** ERROR CROSS-SECTION FILE NOT FOUND ***");
-
+// Prompt 3.
+void read_output_prefix(run_parameters& p, text_input& deck, std::ostream& out) {
     prompt(out, "> COMMON (A3) STRING FOR OUTPUT FILES");
     if (read_prefix(deck, p.prefix) != read_status::ok)
         throw read_error{
@@ -122,18 +116,20 @@ void setup_run(run_state& st, text_input& deck, std::ostream& out) {
     // character (a NUL would cut the name short).
     for (const char c : p.prefix)
         if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            stop(out, record() << " *** ERROR IN INPUT: THE PREFIX OF THE OUTPUT FILES HOLDS A "
-                                  "SLASH OR A CONTROL CHARACTER ***");
+            stop(out,
+                 " *** ERROR IN INPUT: THE PREFIX OF THE OUTPUT FILES HOLDS A SLASH OR A CONTROL "
+                 "CHARACTER ***");
     p.outname = p.prefix + "_kor.";
+}
 
+// Prompts 4 and 5: the atoms, coordinates stored in Bohr radii.
+void read_atoms(run_parameters& p, text_input& deck, std::ostream& out) {
     prompt(out, " NUMBER OF ATOMS IN THE STRUCTURE");
     deck_values(deck, "prompt 4 (number of atoms)", p.nat);
-    if (p.nat > NAT_)
-        stop(out, record() << " DIMENSION ERROR SET NAT_  =" << p.nat << "    AT LEAST");
+    if (p.nat > NAT_) stop(out, " DIMENSION ERROR SET NAT_  =", p.nat, "    AT LEAST");
     if (p.nat < 2)
-        stop(out, record() << " *** ERROR: THE STRUCTURE NEEDS AT LEAST 2 ATOMS, NUMBER OF ATOMS ="
-                           << p.nat << "***");
-
+        stop(out, " *** ERROR: THE STRUCTURE NEEDS AT LEAST 2 ATOMS, NUMBER OF ATOMS =", p.nat,
+             "***");
     prompt(out, " CARTESIAN COORDINATES (A) AND PHASES FOR EACH ATOM");
     p.xat.assign(p.nat, 0.0f);
     p.yat.assign(p.nat, 0.0f);
@@ -146,32 +142,31 @@ void setup_run(run_state& st, text_input& deck, std::ostream& out) {
             "prompt 5 (coordinates and phase set of atom " + std::to_string(i + 1) + ")";
         deck_values(deck, what.c_str(), x, y, z, ip);
         if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
-            stop(out, record() << " *** ERROR IN INPUT: COORDINATES OF ATOM" << i + 1
-                               << "ARE NOT FINITE NUMBERS ***");
+            stop(out, " *** ERROR IN INPUT: COORDINATES OF ATOM", i + 1,
+                 "ARE NOT FINITE NUMBERS ***");
         p.xat[i] = x / bohr;
         p.yat[i] = y / bohr;
         p.zat[i] = z / bohr;
         p.iph[i] = ip;
     }
+}
 
+// Prompts 6 to 9.
+void read_controls(run_parameters& p, text_input& deck, std::ostream& out) {
     prompt(out, "> CORE STATE ANGULAR MOMENTUM ");
     deck_values(deck, "prompt 6 (core state angular momentum)", p.lcore);
     if (p.lcore < 0)
-        stop(out, record() << " *** ERROR IN INPUT: CORE STATE ANGULAR MOMENTUM" << p.lcore
-                           << "IS NEGATIVE ***");
+        stop(out, " *** ERROR IN INPUT: CORE STATE ANGULAR MOMENTUM", p.lcore, "IS NEGATIVE ***");
     // The final state L0 = lcore + 1 must be a channel the propagators can hold.
     if (p.lcore >= LPROP_)
-        stop(out, record() << " *** ERROR IN INPUT: CORE STATE ANGULAR MOMENTUM" << p.lcore
-                           << "IS TOO LARGE; FINAL STATES ABOVE L =" << LPROP_
-                           << "ARE NOT POSSIBLE ***");
+        stop(out, " *** ERROR IN INPUT: CORE STATE ANGULAR MOMENTUM", p.lcore,
+             "IS TOO LARGE; FINAL STATES ABOVE L =", LPROP_, "ARE NOT POSSIBLE ***");
     prompt(out, "> TOLL_lmax, Mmax and EPS (inversion), NEP");
     deck_values(deck, "prompt 7 (TOLL_lmax, Mmax, EPS, NEP)", p.toll_lmax, p.mmax, p.eps, p.nep);
     require_finite(out, p.toll_lmax, "TOLL_lmax");
     require_finite(out, p.eps, "EPS");
-    if (p.mmax < 0)
-        stop(out, record() << " *** ERROR IN INPUT: Mmax =" << p.mmax << "IS NEGATIVE ***");
-    if (p.nep < 1)
-        stop(out, record() << " *** ERROR IN INPUT: NEP =" << p.nep << "MUST BE AT LEAST 1 ***");
+    if (p.mmax < 0) stop(out, " *** ERROR IN INPUT: Mmax =", p.mmax, "IS NEGATIVE ***");
+    if (p.nep < 1) stop(out, " *** ERROR IN INPUT: NEP =", p.nep, "MUST BE AT LEAST 1 ***");
     prompt(out, "> OUTPUT FLAGS: IOUT,IF1,IF2,ENE,FAC");
     deck_values(deck, "prompt 8 (IOUT, IF1, IF2, ENE, FAC)", p.iout, p.if1, p.if2, p.ene, p.fac);
     require_finite(out, p.ene, "ENE");
@@ -179,64 +174,86 @@ void setup_run(run_state& st, text_input& deck, std::ostream& out) {
     prompt(out, " ESPONENTE K**ESP DEL PLOT ");
     deck_values(deck, "prompt 9 (ESP)", p.esp);
     require_finite(out, p.esp, "ESP");
+}
 
-    out << (record() << "   ");
-    out << (record() << "  CORE STATE ANGULAR MOMENTUM " << p.lcore);
-    out << (record() << "         ");
-
-    phase_table& t = st.phases;
+// The two data files into the phase table; returns the number of points of the run.
+int read_phase_table(const run_parameters& p, std::ifstream& psf, std::ifstream& xsf,
+                     std::ostream& out, phase_table& t) {
     {
         text_input ps(psf), xs(xsf);
         psread(out, ps, xs, p.lcore, t);
     }
     psf.close();
     xsf.close();
-    if (t.nen == 0)
-        stop(out, record() << " *** ERROR: THE PHASE SHIFT FILE HOLDS NO ENERGY POINT ***");
+    if (t.nen == 0) stop(out, " *** ERROR: THE PHASE SHIFT FILE HOLDS NO ENERGY POINT ***");
     for (int i = 1; i <= p.nat; ++i)
         if (p.iph[i - 1] < 1 || p.iph[i - 1] > t.nphs)
-            stop(out, record() << " *** ERROR IN INPUT: PHASE SET" << p.iph[i - 1] << "OF ATOM" << i
-                               << "IS NOT IN THE PHASE SHIFT FILE (1 TO" << t.nphs << ") ***");
-
-    if (p.nep < t.nen) {
+            stop(out, " *** ERROR IN INPUT: PHASE SET", p.iph[i - 1], "OF ATOM", i,
+                 "IS NOT IN THE PHASE SHIFT FILE (1 TO", t.nphs, ") ***");
+    int nen = t.nen;
+    if (p.nep < nen) {
         out << (record() << " NUMBER OF ENERGY POINTS REDUCED TO " << p.nep);
-        t.nen = p.nep;
+        nen = p.nep;
     }
     out << (record() << " ");
     if (t.lmxall >= 35)
         out << (record() << "  *****  ERROR IN \"KORVA\"!  INCREASE LMPH_ TO " << t.lmxall + 1);
+    return nen;
+}
 
+void echo_controls(const run_parameters& p, const phase_table& t, std::ostream& out) {
     // The cut-off search of the energy loop starts from this value.
     const int lstart = t.lmxall < LPROP_ ? t.lmxall : LPROP_;
     out << (record() << "   ");
     out << (record() << "  LMAX=" << lstart << "         MMAX=" << p.mmax << "        AND");
     out << (record() << "  EPS =" << p.eps);
     out << (record() << "   ");
+}
 
-    // Two atoms at one place, or so far apart that their distance overflows, would make every
-    // bond quantity non-finite.
-    for (int i = 0; i < p.nat; ++i)
-        for (int j = i + 1; j < p.nat; ++j) {
-            const real dx = p.xat[j] - p.xat[i], dy = p.yat[j] - p.yat[i], dz = p.zat[j] - p.zat[i];
-            const real r = std::sqrt(dx * dx + dy * dy + dz * dz);
-            if (r == 0.0f)
-                stop(out, record() << " *** ERROR IN INPUT: ATOMS" << i + 1 << "AND" << j + 1
-                                   << "ARE AT THE SAME PLACE ***");
-            if (!std::isfinite(r))
-                stop(out, record() << " *** ERROR IN INPUT: THE DISTANCE OF ATOMS" << i + 1 << "AND"
-                                   << j + 1 << "IS NOT A FINITE NUMBER ***");
+// Two atoms at one place, or so far apart that their distance overflows, would make every
+// bond quantity non-finite.
+void check_distances(const run_parameters& p, std::ostream& out) {
+    const std::vector<real> r = bond_lengths(p.nat, p.xat.data(), p.yat.data(), p.zat.data());
+    for (int i = 1, b = 0; i <= p.nat; ++i)
+        for (int j = i + 1; j <= p.nat; ++j, ++b) {
+            if (r[b] == 0.0f)
+                stop(out, " *** ERROR IN INPUT: ATOMS", i, "AND", j, "ARE AT THE SAME PLACE ***");
+            if (!std::isfinite(r[b]))
+                stop(out, " *** ERROR IN INPUT: THE DISTANCE OF ATOMS", i, "AND", j,
+                     "IS NOT A FINITE NUMBER ***");
         }
+}
+
+// The shortest bond: the last of equal lengths counts.
+real shortest_bond(const bond_list& bonds) {
+    real rmin = bonds.rbond[0];
+    for (int b = 2; b <= bonds.count(); ++b)
+        if (bonds.rbond[b - 1] <= rmin) rmin = bonds.rbond[b - 1];
+    return rmin;
+}
+
+}  // namespace
+
+void setup_run(run_state& st, text_input& deck, std::ostream& out) {
+    run_parameters& p = st.par;
+    write_banner(out);
+    std::ifstream psf, xsf;
+    open_data_files(p, deck, out, psf, xsf);
+    read_output_prefix(p, deck, out);
+    read_atoms(p, deck, out);
+    read_controls(p, deck, out);
+    out << (record() << "   ");
+    out << (record() << "  CORE STATE ANGULAR MOMENTUM " << p.lcore);
+    out << (record() << "         ");
+    st.nen = read_phase_table(p, psf, xsf, out, st.phases);
+    echo_controls(p, st.phases, out);
+    check_distances(p, out);
     angles(st.frame, out, p.nat, p.xat.data(), p.yat.data(), p.zat.data(), st.bonds);
-
-    const int nb = p.nat * (p.nat - 1) / 2;
-    p.rmin = st.bonds.rbond[0];
-    for (int b = 2; b <= nb; ++b)
-        if (st.bonds.rbond[b - 1] <= p.rmin) p.rmin = st.bonds.rbond[b - 1];
-
-    p.start_cpu = cpu_seconds();
-    p.mark_cpu = p.start_cpu;
+    p.rmin = shortest_bond(st.bonds);
+    st.cpu.start = cpu_seconds();
+    st.cpu.mark = st.cpu.start;
     out << ' ' << ">>>>  initial CPU time " << std::string(8, ' ')
-        << field_f(p.start_cpu * 1000.0, 7, 2) << " ms  <<<<" << '\n';
+        << field_f(st.cpu.start * 1000.0, 7, 2) << " ms  <<<<" << '\n';
 }
 
 }  // namespace korva

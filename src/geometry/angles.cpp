@@ -18,21 +18,31 @@ real clamp1(real x) {
 }
 }  // namespace
 
+std::vector<real> bond_lengths(int nat, const real* xat, const real* yat, const real* zat) {
+    std::vector<real> r;
+    r.reserve(static_cast<std::size_t>(nat) * (nat - 1) / 2);
+    for (int i = 0; i < nat; ++i)
+        for (int j = i + 1; j < nat; ++j) {
+            const real dx = xat[j] - xat[i], dy = yat[j] - yat[i], dz = zat[j] - zat[i];
+            r.push_back(std::sqrt(dx * dx + dy * dy + dz * dz));
+        }
+    return r;
+}
+
 void angles(angles_frame& f, std::ostream& out, int nat, const real* xat, const real* yat,
             const real* zat, bond_list& bonds) {
     const int nb = nat * (nat - 1) / 2;
-    bonds.rbond.assign(nb, 0.0f);
+    bonds.rbond = bond_lengths(nat, xat, yat, zat);
     bonds.cbond.assign(nb, 0.0f);
     bonds.tbond.assign(nb, 0.0f);
 
     // Bond 1 is the z axis.
     {
         const real dx = xat[1] - xat[0], dy = yat[1] - yat[0], dz = zat[1] - zat[0];
-        const real r = std::sqrt(dx * dx + dy * dy + dz * dz);
+        const real r = bonds.rbond[0];
         f.zz[0] = dx / r;
         f.zz[1] = dy / r;
         f.zz[2] = dz / r;
-        bonds.rbond[0] = r;
         bonds.cbond[0] = 1.0f;
         bonds.tbond[0] = 0.0f;
         bonds.thetanz = false;
@@ -45,7 +55,7 @@ void angles(angles_frame& f, std::ostream& out, int nat, const real* xat, const 
             ++ib;
             const real ex = xat[j - 1] - xat[i - 1], ey = yat[j - 1] - yat[i - 1],
                        ez = zat[j - 1] - zat[i - 1];
-            const real r = std::sqrt(ex * ex + ey * ey + ez * ez);
+            const real r = bonds.rbond[ib - 1];
             const real dx = ex / r, dy = ey / r, dz = ez / r;
             const real c = clamp1(dx * f.zz[0] + dy * f.zz[1] + dz * f.zz[2]);
             real xt[3] = {dx - c * f.zz[0], dy - c * f.zz[1], dz - c * f.zz[2]};
@@ -70,7 +80,6 @@ void angles(angles_frame& f, std::ostream& out, int nat, const real* xat, const 
                 if (theta != 0.0f && det < 0.0f) theta = 2.0f * pi_f - theta;
                 if (theta != 0.0f) bonds.thetanz = true;
             }
-            bonds.rbond[ib - 1] = r;
             bonds.cbond[ib - 1] = c;
             bonds.tbond[ib - 1] = theta;
             if (ib <= 50) bond_line(out, ib, i, j, r, c, theta);

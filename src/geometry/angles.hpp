@@ -23,8 +23,12 @@ struct bond_list {
     int count() const { return static_cast<int>(rbond.size()); }
 };
 
+// The length of every bond, in bond order: pair (i, j), i < j, at index
+// (i-1)(2N-i)/2 + j - i - 1.
+std::vector<real> bond_lengths(int nat, const real* xat, const real* yat, const real* zat);
+
 // Coordinates in Bohr radii, atom i at index i - 1; nat >= 2 and no two atoms at the same
-// place (the caller checks). Lists the first 50 bonds on `out`.
+// place (the caller checks bond_lengths). Lists the first 50 bonds on `out`.
 void angles(angles_frame& frame, std::ostream& out, int nat, const real* xat, const real* yat,
             const real* zat, bond_list& bonds);
 

@@ -24,9 +24,8 @@ void skip_comment(std::ostream& out, text_input& in, const char* message, bool& 
 }
 
 [[noreturn]] void non_finite(std::ostream& out, const char* file, int rec, long line) {
-    out << (record() << " *** ERROR IN " << file << ": NON-FINITE VALUE IN RECORD" << rec
-                     << "AT LINE" << static_cast<int>(line) << "***");
-    throw run_stop{};
+    stop(out, " *** ERROR IN ", file, ": NON-FINITE VALUE IN RECORD", rec, "AT LINE",
+         static_cast<int>(line), "***");
 }
 
 // One cross-section record: seven reals, the fifth the cross section, the sixth and seventh
@@ -37,8 +36,7 @@ void read_sigma(std::ostream& out, text_input& xs, int e, int c, int& nrec, phas
     for (int i = 0; i < 7; ++i) {
         const read_status st = r.get(v[i]);
         if (st == read_status::bad) {
-            out << ' ' << " ** ERROR WHILE READING SIGMA0 **" << '\n';
-            throw run_stop{};
+            stop(out, " ** ERROR WHILE READING SIGMA0 **");
         }
         if (st == read_status::end)
             throw read_error{"cross-section file: it ends before the record of energy point " +
@@ -84,8 +82,7 @@ void psread(std::ostream& out, text_input& ps, text_input& xs, int lcore, phase_
         };
         take(e), take(kre), take(kim), take(iph), take(l), take(tre), take(tim);
         if (st == read_status::bad) {
-            out << ' ' << " ** ERROR WHILE READING PHASE SHIFTS **" << '\n';
-            throw run_stop{};
+            stop(out, " ** ERROR WHILE READING PHASE SHIFTS **");
         }
         if (st == read_status::end) {
             if (got == 0) break;
@@ -156,9 +153,8 @@ void psread(std::ostream& out, text_input& ps, text_input& xs, int lcore, phase_
     out << ' ' << "  MAXIMUM L VALUE AMONG ALL ATOMS AND ENERGIES: " << field_i(t.lmxall, 4)
         << '\n';
     if (t.nen > NER_) {
-        out << (record() << " ***** ERROR IN \"PSREAD\", INCREASE NER_ TO " << t.nen
-                         << " IN THE CALLING PROGRAM");
-        throw run_stop{};
+        stop(out, " ***** ERROR IN \"PSREAD\", INCREASE NER_ TO ", t.nen,
+             " IN THE CALLING PROGRAM");
     }
 }
 

@@ -29,11 +29,6 @@ void get_value(list_read& r, real& v, int prompt_no, const char* prompt, const c
     throw read_error{msg};
 }
 
-[[noreturn]] void stop(std::ostream& out, const record& message) {
-    out << message;
-    throw run_stop{};
-}
-
 }  // namespace
 
 void interpmesh(std::ostream& out, text_input& deck, real& kmin, real& kmax, real& dk, real& de0,
@@ -52,12 +47,10 @@ void interpmesh(std::ostream& out, text_input& deck, real& kmin, real& kmax, rea
         get_value(r, dk, 11, prompt11, "DK");
     }
     if (!std::isfinite(kmin) || !std::isfinite(kmax) || !std::isfinite(dk)) {
-        stop(out,
-             record() << " **** ERROR IN \"INTERPMESH\": KMIN, KMAX AND DK MUST BE FINITE ****");
+        stop(out, " **** ERROR IN \"INTERPMESH\": KMIN, KMAX AND DK MUST BE FINITE ****");
     }
     if (!(dk > 0.0f)) {
-        stop(out,
-             record() << " **** ERROR IN \"INTERPMESH\": DK =" << dk << "MUST BE POSITIVE ****");
+        stop(out, " **** ERROR IN \"INTERPMESH\": DK =", dk, "MUST BE POSITIVE ****");
     }
 
     out << (record() << prompt12);
@@ -66,31 +59,30 @@ void interpmesh(std::ostream& out, text_input& deck, real& kmin, real& kmax, rea
         get_value(r, de0, 12, prompt12, "DE0");
     }
     if (!std::isfinite(de0)) {
-        stop(out, record() << " **** ERROR IN \"INTERPMESH\": DE0 MUST BE FINITE ****");
+        stop(out, " **** ERROR IN \"INTERPMESH\": DE0 MUST BE FINITE ****");
     }
 
     // The four-point interpolation needs norder distinct energy points.
     if (nen < norder) {
-        stop(out, record() << " **** ERROR IN \"INTERPMESH\": ONLY" << nen << "ENERGY POINTS,"
-                           << norder << "NEEDED FOR THE INTERPOLATION ****");
+        stop(out, " **** ERROR IN \"INTERPMESH\": ONLY", nen, "ENERGY POINTS,", norder,
+             "NEEDED FOR THE INTERPOLATION ****");
     }
     for (int i = 0; i < nen; ++i) {
         const real e = eph[i] + de0;
         if (e < 0.0f) {
-            stop(out, record() << " **** ERROR IN \"INTERPMESH\": ENERGY POINT" << i + 1
-                               << "LIES BELOW THE SHIFTED EDGE (EPH + DE0 < 0) ****");
+            stop(out, " **** ERROR IN \"INTERPMESH\": ENERGY POINT", i + 1,
+                 "LIES BELOW THE SHIFTED EDGE (EPH + DE0 < 0) ****");
         }
         kwave[i] = std::sqrt(ryd * (e * k2_per_ev));
         if (!std::isfinite(kwave[i])) {
-            stop(out, record() << " **** ERROR IN \"INTERPMESH\": ENERGY POINT" << i + 1
-                               << "HAS NO FINITE K ****");
+            stop(out, " **** ERROR IN \"INTERPMESH\": ENERGY POINT", i + 1, "HAS NO FINITE K ****");
         }
     }
     // A Lagrange denominator is a product of k differences: equal or falling k break it.
     for (int i = 1; i < nen; ++i) {
         if (!(kwave[i] > kwave[i - 1])) {
-            stop(out, record() << " **** ERROR IN \"INTERPMESH\": K OF ENERGY POINTS" << i << "AND"
-                               << i + 1 << "DOES NOT INCREASE ****");
+            stop(out, " **** ERROR IN \"INTERPMESH\": K OF ENERGY POINTS", i, "AND", i + 1,
+                 "DOES NOT INCREASE ****");
         }
     }
 
@@ -103,8 +95,8 @@ void interpmesh(std::ostream& out, text_input& deck, real& kmin, real& kmax, rea
         out << (record() << " MAXIMUM k VALUE DECREASED =" << kmax);
     }
     if (!(kmin < kmax)) {
-        stop(out, record() << " **** ERROR IN \"INTERPMESH\": KMIN =" << kmin
-                           << "IS NOT BELOW KMAX =" << kmax << "****");
+        stop(out, " **** ERROR IN \"INTERPMESH\": KMIN =", kmin, "IS NOT BELOW KMAX =", kmax,
+             "****");
     }
 
     // Truncation toward zero; a count beyond the integer range (a tiny dk) saturates, which

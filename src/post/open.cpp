@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "common/errors.hpp"
@@ -13,8 +14,9 @@ namespace korva {
 
 namespace {
 
-[[noreturn]] void cannot_open(const std::string& name) {
-    throw read_error{"cannot create or overwrite output file '" + name + "'"};
+[[noreturn]] void cannot_open(const std::string& name, int err) {
+    throw write_error{name, "cannot be created or overwritten (" +
+                                system_reason(err, "not a writable file name") + ")"};
 }
 
 // The permissions a file created under `name` would get: 0666 less the process's mask.
@@ -29,20 +31,24 @@ mode_t creation_mode() {
 void commit(std::initializer_list<plot_file*> files) {
     for (plot_file* f : files) {
         if (f->temp_.empty()) continue;
+        errno = 0;
         f->flush();
         const bool written = f->good();
         f->close();
         if (!written || f->fail()) {
+            const int err = errno;
             const std::string name = f->name_;
             for (plot_file* g : files) g->discard();
-            throw read_error{"cannot write output file '" + name + "' (the disk may be full)"};
+            throw write_error{
+                name, "writing failed (" + system_reason(err, "the disk may be full") + ")"};
         }
     }
     for (plot_file* f : files) {
         if (f->temp_.empty()) continue;
         if (std::rename(f->temp_.c_str(), f->name_.c_str()) != 0) {
+            const int err = errno;
             for (plot_file* g : files) g->discard();
-            cannot_open(f->name_);
+            cannot_open(f->name_, err);
         }
         f->temp_.clear();
     }
@@ -62,23 +68,24 @@ void open(std::ostream& out, plot_file& file, const std::string& name) {
     file.commit();
     file.clear();
     file.name_ = name;
-    if (name.empty() || name.find('\0') != std::string::npos) cannot_open(name);
+    if (name.empty() || name.find('\0') != std::string::npos) cannot_open(name, 0);
     // What the name holds now decides the message; it is left alone until the commit.
     struct stat old {};
     const bool exists = ::lstat(name.c_str(), &old) == 0;
-    if (exists && !S_ISLNK(old.st_mode) &&
-        (S_ISDIR(old.st_mode) || ::access(name.c_str(), W_OK) != 0))
-        cannot_open(name);
+    if (exists && !S_ISLNK(old.st_mode) && S_ISDIR(old.st_mode)) cannot_open(name, EISDIR);
+    if (exists && !S_ISLNK(old.st_mode) && ::access(name.c_str(), W_OK) != 0)
+        cannot_open(name, errno);
     std::string temp = name + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
-    if (fd < 0) cannot_open(name);
+    if (fd < 0) cannot_open(name, errno);
     ::fchmod(fd, exists && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : creation_mode());
     ::close(fd);
     file.temp_ = temp;
     file.open(temp, std::ios::out | std::ios::trunc);
     if (!file.is_open()) {
+        const int err = errno;
         file.discard();
-        cannot_open(name);
+        cannot_open(name, err);
     }
     if (!exists) {
         out << (record() << " ... creating new file ...");

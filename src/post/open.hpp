@@ -20,7 +20,7 @@ class plot_file : public std::ofstream {
 
     bool staged() const { return !temp_.empty(); }
 
-    // Flushes and closes the file and moves it to its name; throws read_error when the data
+    // Flushes and closes the file and moves it to its name; throws write_error when the data
     // could not all be written or the name cannot take the file. Does nothing if not staged.
     void commit();
     // Closes the file and removes it; the name keeps what it held.
@@ -33,13 +33,13 @@ class plot_file : public std::ofstream {
 };
 
 // Puts the files in place together: only when every one of them was written whole is any of
-// them moved to its name; otherwise all are removed and read_error is thrown.
+// them moved to its name; otherwise all are removed and write_error is thrown.
 void commit(std::initializer_list<plot_file*> files);
 
 // Connects `file` to `name`, writing " ... creating new file ..." when no file of that name
 // exists and " ... warning! overwriting previous version ..." when one does; either way the
 // file starts empty and replaces whatever the name held only when it is committed. A file
-// connected before is put in place first. Throws read_error when the name cannot be written at all
+// connected before is put in place first. Throws write_error when the name cannot be written at all
 // (a directory, a file without write permission, a directory that does not exist or cannot be
 // written).
 void open(std::ostream& out, plot_file& file, const std::string& name);

@@ -3,140 +3,167 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
-#include <vector>
+#include <sstream>
 
-#include "common/textio.hpp"
 #include "recursion/recursion_lines.hpp"
 
 namespace korva {
 
 namespace {
 
+const cplx zero(0.0f, 0.0f), one(1.0f, 0.0f);
+
 bool exactly_zero(cplx z) {
     return z.real() == 0.0f && z.imag() == 0.0f;
 }
 
-// Sum of gt(i, k) v(k) over the listed columns k of row i, ascending, starting from zero.
-cplx row_times(const matrix_store& m, int i, const std::vector<cplx>& v) {
-    cplx sum(0.0f, 0.0f);
-    for (int k = 1; k <= m.nnz(i); ++k) {
-        const int c = m.jnz(i, k);
-        sum += m.gt(i, c) * v[c];
+// One channel's recursion: its vectors (0-based, padded to the tiles with zeros), its
+// coefficients and where it stands.
+struct channel_state {
+    std::vector<cplx> qold, pold, q, p, gq, gtp;
+    std::vector<cplx> a, b, b2;
+    int lev = 1;
+    cplx s, s_old;
+    bool running = true;
+    haykor_result res;
+    std::ostringstream text;
+};
+
+struct controls {
+    int n, minlev, maxlev;
+    real eps;
+    bool print;
+};
+
+void finish(channel_state& c, int lev, cplx s, real err) {
+    c.res = {lev, s, err};
+    c.running = false;
+}
+
+// Divides both vectors by b.
+void normalise(channel_state& c, int n, cplx b) {
+    for (int i = 0; i < n; ++i) {
+        c.q[i] = c.q[i] / b;
+        c.p[i] = c.p[i] / b;
+    }
+}
+
+// Level 1 on the unit vector of channel r, and the first vectors of the recursion.
+void start_channel(channel_state& c, const tile_store& g, int r, std::size_t len,
+                   const controls& k) {
+    const int n = k.n;
+    const int nlev = std::max(k.maxlev, 2) + 1;
+    c.a.assign(nlev, zero);
+    c.b.assign(nlev, zero);
+    c.b2.assign(nlev, zero);
+    c.a[1] = g.gt(r, r);
+    c.s = one / c.a[1];
+    if (k.print) write_a_line(c.text, 1, c.a[1], c.s);
+    if (k.maxlev == 1) return finish(c, 1, c.s, 0.0f);
+    for (auto* v : {&c.qold, &c.pold, &c.q, &c.p, &c.gq, &c.gtp}) v->assign(len, zero);
+    c.qold[r - 1] = one;
+    c.pold[r - 1] = one;
+    // Column r and row r of gt without the diagonal.
+    for (int i = 1; i <= n; ++i) {
+        c.q[i - 1] = g.gt(i, r);
+        c.p[i - 1] = g.gt(r, i);
+    }
+    c.q[r - 1] = zero;
+    c.p[r - 1] = zero;
+    cplx b2 = zero;
+    for (int i = 0; i < n; ++i) b2 += c.q[i] * c.p[i];
+    c.b2[1] = b2;
+    if (exactly_zero(b2)) return finish(c, 1, c.s, 0.0f);  // channel r is isolated
+    c.b[1] = std::sqrt(b2);
+    if (k.print) write_b_line(c.text, 1, c.b[1]);
+    normalise(c, n, c.b[1]);
+}
+
+// Products of the current vectors of every running channel, a few channels per pass.
+void products(const tile_store& g, const std::vector<channel_state*>& active, int threads,
+              pass_kernel kernel) {
+    std::vector<pass_vectors> pv;
+    for (std::size_t from = 0; from < active.size(); from += pass_max_channels) {
+        pv.clear();
+        for (std::size_t k = from; k < std::min(active.size(), from + pass_max_channels); ++k)
+            pv.push_back({active[k]->q.data(), active[k]->p.data(), active[k]->gq.data(),
+                          active[k]->gtp.data()});
+        stream_pass(g, pv.data(), static_cast<int>(pv.size()), threads, kernel);
+    }
+}
+
+// The continued fraction afresh from the bottom, with nothing beyond level lev.
+cplx fraction(const channel_state& c, int lev) {
+    if (lev == 2) return one / (c.a[1] - c.b2[1] / c.a[2]);
+    cplx s = one / c.a[lev];
+    for (int j = lev - 1; j >= 1; --j) s = one / (c.a[j] - c.b2[j] * s);
+    return s;
+}
+
+// Three-term update of both sides with gt q and gt^T p of this level; returns the product
+// of the new vectors.
+cplx update_vectors(channel_state& c, int n, int lev) {
+    cplx sum = zero;
+    for (int i = 0; i < n; ++i) {
+        const cplx qn = c.gq[i] - c.a[lev] * c.q[i] - c.b[lev - 1] * c.qold[i];
+        const cplx pn = c.gtp[i] - c.a[lev] * c.p[i] - c.b[lev - 1] * c.pold[i];
+        c.qold[i] = c.q[i];
+        c.q[i] = qn;
+        c.pold[i] = c.p[i];
+        c.p[i] = pn;
+        sum += qn * pn;
     }
     return sum;
 }
 
-// Sum of gt(k, i) v(k) over the listed columns k of row i, ascending, starting from zero: the
-// list of row i serves as the pattern of column i, which the symmetric row lists guarantee.
-cplx column_times(const matrix_store& m, int i, const std::vector<cplx>& v) {
-    cplx sum(0.0f, 0.0f);
-    for (int k = 1; k <= m.nnz(i); ++k) {
-        const int c = m.jnz(i, k);
-        sum += m.gt(c, i) * v[c];
-    }
-    return sum;
+// The next level of one channel from the products of its vectors.
+void next_level(channel_state& c, const controls& k) {
+    cplx t = zero;
+    for (int i = 0; i < k.n; ++i) t += c.p[i] * c.gq[i];
+    const int lev = ++c.lev;
+    c.a[lev] = t;
+    c.s_old = c.s;
+    c.s = fraction(c, lev);
+    if (k.print) write_a_line(c.text, lev, c.a[lev], c.s);
+
+    const real err = std::abs(c.s_old - c.s);
+    if ((err < k.eps && lev >= k.minlev) || lev >= k.maxlev) return finish(c, lev, c.s, err);
+    const cplx sum = update_vectors(c, k.n, lev);
+    if (exactly_zero(sum)) return finish(c, lev, c.s, 0.0f);
+    c.b2[lev] = sum;
+    c.b[lev] = std::sqrt(sum);
+    if (k.print) write_b_line(c.text, lev, c.b[lev]);
+    normalise(c, k.n, c.b[lev]);
 }
 
 }  // namespace
 
-haykor_result haykor(const matrix_store& m, int n, int r, int minlev, int maxlev, real eps,
-                     int iout, std::ostream& out) {
-    assert(n >= 1 && n <= m.order() && r >= 1 && r <= n);
-    const bool print = iout > 2;
-    const cplx zero(0.0f, 0.0f);
-    const cplx one(1.0f, 0.0f);
-
-    // Right (q) and left (p) vectors of the current and the previous level, and the products
-    // gt q and gt^T p; 1-based, element 0 unused.
-    std::vector<cplx> qold(n + 1, zero), pold(n + 1, zero), q(n + 1, zero), p(n + 1, zero);
-    std::vector<cplx> gq(n + 1, zero), gtp(n + 1, zero);
-    // a(lev), b(lev), b2(lev); the levels run up to maxlev, and at least to 2.
-    const int nlev = std::max(maxlev, 2) + 1;
-    std::vector<cplx> a(nlev, zero), b(nlev, zero), b2(nlev, zero);
-
-    // Level 1: both start vectors are the unit vector of channel r.
-    qold[r] = one;
-    pold[r] = one;
-    int lev = 1;
-    a[1] = m.gt(r, r);
-    cplx s = one / a[1];
-    if (print) write_a_line(out, 1, a[1], s);
-    if (maxlev == 1) return {1, s, 0.0f};
-
-    // The first products need no multiplication: column r and row r of gt without the
-    // diagonal are gt e_r - a(1) e_r and its transposed counterpart.
-    for (int i = 1; i <= n; ++i) {
-        q[i] = m.gt(i, r);
-        p[i] = m.gt(r, i);
+std::vector<haykor_result> haykor(const tile_store& g, const std::vector<int>& channels, int minlev,
+                                  int maxlev, real eps, int iout, std::vector<std::string>& lines,
+                                  int threads, pass_kernel kernel) {
+    const controls k{g.order(), minlev, maxlev, eps, iout > 2};
+    const std::size_t len = static_cast<std::size_t>(g.tiles()) * tile_store::W;
+    std::vector<channel_state> cs(channels.size());
+    for (std::size_t i = 0; i < cs.size(); ++i) {
+        assert(channels[i] >= 1 && channels[i] <= k.n);
+        start_channel(cs[i], g, channels[i], len, k);
     }
-    q[r] = zero;
-    p[r] = zero;
-    b2[1] = zero;
-    for (int k = 1; k <= m.nnz(r); ++k) {
-        const int c = m.jnz(r, k);
-        b2[1] += q[c] * p[c];
-    }
-    if (exactly_zero(b2[1])) return {1, s, 0.0f};  // channel r is isolated
-    b[1] = std::sqrt(b2[1]);
-    if (print) write_b_line(out, 1, b[1]);
-    // Only the listed columns of row r can be non-zero in either vector.
-    for (int k = 1; k <= m.nnz(r); ++k) {
-        const int c = m.jnz(r, k);
-        q[c] = q[c] / b[1];
-        p[c] = p[c] / b[1];
-    }
-    a[2] = zero;
-    for (int i = 1; i <= n; ++i) {
-        gq[i] = row_times(m, i, q);
-        a[2] += p[i] * gq[i];
-    }
-    lev = 2;
-    cplx s_old = s;
-    s = one / (a[1] - b2[1] / a[2]);
-    if (print) write_a_line(out, 2, a[2], s);
-
+    std::vector<channel_state*> active;
     for (;;) {
-        const real err = std::abs(s_old - s);
-        if ((err < eps && lev >= minlev) || lev >= maxlev) return {lev, s, err};
-
-        for (int i = 1; i <= n; ++i) gtp[i] = column_times(m, i, p);
-
-        // Three-term update of both sides; b(lev-1), the square-rooted coefficient, serves
-        // both. q and p become the unnormalised vectors of the next level.
-        cplx sum = zero;
-        for (int i = 1; i <= n; ++i) {
-            const cplx qn = gq[i] - a[lev] * q[i] - b[lev - 1] * qold[i];
-            const cplx pn = gtp[i] - a[lev] * p[i] - b[lev - 1] * pold[i];
-            qold[i] = q[i];
-            q[i] = qn;
-            pold[i] = p[i];
-            p[i] = pn;
-            sum += qn * pn;
-        }
-        // The only breakdown recognised: the recursion has exhausted the space reachable
-        // from channel r, and the fraction of the last level is exact.
-        if (exactly_zero(sum)) return {lev, s, 0.0f};
-        b2[lev] = sum;
-        b[lev] = std::sqrt(sum);
-        if (print) write_b_line(out, lev, b[lev]);
-        for (int i = 1; i <= n; ++i) {
-            q[i] = q[i] / b[lev];
-            p[i] = p[i] / b[lev];
-        }
-        cplx t = zero;
-        for (int i = 1; i <= n; ++i) {
-            gq[i] = row_times(m, i, q);  // also what the next update starts from
-            t += p[i] * gq[i];
-        }
-        ++lev;
-        a[lev] = t;
-
-        // The fraction afresh from the bottom, with nothing beyond level lev.
-        s_old = s;
-        s = one / a[lev];
-        for (int j = lev - 1; j >= 1; --j) s = one / (a[j] - b2[j] * s);
-        if (print) write_a_line(out, lev, a[lev], s);
+        active.clear();
+        for (auto& c : cs)
+            if (c.running) active.push_back(&c);
+        if (active.empty()) break;
+        products(g, active, threads, kernel);
+        for (channel_state* c : active) next_level(*c, k);
     }
+    std::vector<haykor_result> out;
+    lines.clear();
+    for (auto& c : cs) {
+        out.push_back(c.res);
+        lines.push_back(c.text.str());
+    }
+    return out;
 }
 
 }  // namespace korva

@@ -263,16 +263,16 @@ std::vector<error_row> catalogue() {
         {"EdgeShiftMissing", [](inputs& in) { in.cut_after = 11; }, 2,
          "korva: prompt 12 (DISTANZA E0 TEORICO DA SOGLIA SPERIMENTALE): the input ended before "
          "DE0 was read"},
-        {"PlotNameIsADirectory", [](inputs& in) { in.extra = {"err_kor.chi/"}; }, 2,
-         "korva: cannot create or overwrite output file 'err_kor.chi'"},
+        {"PlotNameIsADirectory", [](inputs& in) { in.extra = {"err_kor.chi/"}; }, 3,
+         "korva: err_kor.chi: cannot be created or overwritten (Is a directory)"},
         {"DiskFullWhileWritingAPlot",
          [](inputs& in) {
              in.setup = "trap '' XFSZ; ulimit -f 2;";
              in.stdout_to = "/dev/null";
          },
-         2, "korva: cannot write output file 'err_kor.chi' (the disk may be full)"},
-        {"StandardOutputCannotBeWritten", [](inputs& in) { in.stdout_to = "/dev/full"; }, 2,
-         "korva: standard output could not be written"},
+         3, "korva: err_kor.chi: writing failed (File too large)"},
+        {"StandardOutputCannotBeWritten", [](inputs& in) { in.stdout_to = "/dev/full"; }, 3,
+         "korva: standard output: writing failed (No space left on device)"},
     };
 }
 

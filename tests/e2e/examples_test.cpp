@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "reference/solver.hpp"
 #include "support/run_program.hpp"
 
 namespace korva {
@@ -17,31 +18,39 @@ using test::read_file;
 
 const fs::path examples = fs::path(KORVA_SOURCE_DIR) / "examples";
 
-test::program_run run_example(const std::string& name) {
-    const fs::path src = examples / name;
-    const fs::path dir = test::scratch_dir("example_" + name);
-    for (const auto& entry : fs::directory_iterator(src))
-        if (entry.is_regular_file()) fs::copy_file(entry.path(), dir / entry.path().filename());
-    return test::run_in(dir, read_file(src / "deck.in"));
+// The program itself, on the deck and data of the example only, in a fresh directory.
+test::program_run run_example(const std::string& name, const std::string& tag) {
+    const fs::path dir = test::scratch_dir("example_" + name + tag);
+    test::copy_deck_and_data(examples / name, dir);
+    return test::run_in(dir, read_file(dir / "deck.in"));
 }
 
-void compare_with_expected(const std::string& name) {
-    const fs::path expected = examples / name / "expected";
-    const test::program_run r = run_example(name);
-    ASSERT_EQ(r.status, 0) << r.err;
-    const bool update = std::getenv("KORVA_UPDATE_EXPECTED") != nullptr;
+// The same run inside this process, with options the program itself never takes.
+test::program_run run_example(const std::string& name, const std::string& tag,
+                              const run_options& opt) {
+    const fs::path dir = test::scratch_dir("example_" + name + tag);
+    test::copy_deck_and_data(examples / name, dir);
+    return test::run_inside(dir, read_file(dir / "deck.in"), opt);
+}
+
+std::vector<fs::path> plot_files(const fs::path& dir) {
     std::vector<fs::path> plots;
-    for (const auto& entry : fs::directory_iterator(r.dir)) {
-        const std::string f = entry.path().filename().string();
-        if (f.find("_kor.") != std::string::npos) plots.push_back(entry.path());
-    }
-    if (update) {
-        fs::create_directories(expected);
-        for (const auto& entry : fs::directory_iterator(expected)) fs::remove(entry.path());
-        test::write_file(expected / "stdout.txt", r.out);
-        for (const fs::path& p : plots) fs::copy_file(p, expected / p.filename());
-        GTEST_SKIP() << "expected files of " << name << " rewritten";
-    }
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.path().filename().string().find("_kor.") != std::string::npos)
+            plots.push_back(entry.path());
+    return plots;
+}
+
+void rewrite_expected(const fs::path& expected, const test::program_run& r) {
+    fs::create_directories(expected);
+    for (const auto& entry : fs::directory_iterator(expected)) fs::remove(entry.path());
+    test::write_file(expected / "stdout.txt", r.out);
+    for (const fs::path& p : plot_files(r.dir)) fs::copy_file(p, expected / p.filename());
+}
+
+void compare_with_expected(const std::string& name, const test::program_run& r) {
+    const fs::path expected = examples / name / "expected";
+    ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_TRUE(fs::exists(expected / "stdout.txt")) << "no expected output for " << name;
     EXPECT_EQ(mask_cpu(r.out), mask_cpu(read_file(expected / "stdout.txt")));
     std::size_t nexpected = 0;
@@ -52,30 +61,46 @@ void compare_with_expected(const std::string& name) {
         ASSERT_TRUE(fs::exists(r.dir / f)) << f << " was not written";
         EXPECT_EQ(read_file(r.dir / f), read_file(entry.path())) << f;
     }
-    EXPECT_EQ(plots.size(), nexpected) << "plot files written vs expected";
+    EXPECT_EQ(plot_files(r.dir).size(), nexpected) << "plot files written vs expected";
 }
 
-// The reference solver (row lists, one channel at a time) and the streaming one on one and
-// on two threads write the same bytes.
-class SolverPaths : public ::testing::TestWithParam<std::string> {};
+bool updating() {
+    return std::getenv("KORVA_UPDATE_EXPECTED") != nullptr;
+}
 
-TEST_P(SolverPaths, PlainAndStreamingOnOneAndTwoThreadsAgree) {
-    if (std::getenv("KORVA_UPDATE_EXPECTED") != nullptr) GTEST_SKIP();
-    struct path {
-        const char* solver;
-        const char* threads;
-    };
-    for (const path& p : {path{"plain", "1"}, path{"stream", "1"}, path{"stream", "2"}}) {
-        SCOPED_TRACE(std::string(p.solver) + " solver, " + p.threads + " thread(s)");
-        setenv("KORVA_SOLVER", p.solver, 1);
-        setenv("OMP_NUM_THREADS", p.threads, 1);
-        compare_with_expected(GetParam());
-        unsetenv("KORVA_SOLVER");
-        unsetenv("OMP_NUM_THREADS");
+class Example : public ::testing::TestWithParam<std::string> {};
+
+// The program as a user runs it (threads from OMP_NUM_THREADS, here the machine's default).
+TEST_P(Example, WritesItsExpectedOutputAndPlots) {
+    const test::program_run r = run_example(GetParam(), "");
+    if (updating()) {
+        ASSERT_EQ(r.status, 0) << r.err;
+        rewrite_expected(examples / GetParam() / "expected", r);
+        GTEST_SKIP() << "expected files of " << GetParam() << " rewritten";
+    }
+    compare_with_expected(GetParam(), r);
+}
+
+// The reference solver (row lists, one channel at a time) in the place of the streaming one,
+// and the streaming one on one, two and three threads, write the same bytes.
+TEST_P(Example, ReferenceSolverAndEveryThreadCountAgree) {
+    if (updating()) GTEST_SKIP();
+    {
+        SCOPED_TRACE("reference solver");
+        run_options opt;
+        opt.threads = 1;
+        opt.solver = reference::row_list_solver();
+        compare_with_expected(GetParam(), run_example(GetParam(), "_ref", opt));
+    }
+    for (int threads : {1, 2, 3}) {
+        SCOPED_TRACE(std::to_string(threads) + " thread(s)");
+        run_options opt;
+        opt.threads = threads;
+        compare_with_expected(GetParam(), run_example(GetParam(), "_t", opt));
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, SolverPaths,
+INSTANTIATE_TEST_SUITE_P(Examples, Example,
                          ::testing::Values("cu-k", "two-types", "planar", "small"),
                          [](const auto& info) {
                              std::string s = info.param;
@@ -83,19 +108,6 @@ INSTANTIATE_TEST_SUITE_P(Examples, SolverPaths,
                                  if (c == '-') c = '_';
                              return s;
                          });
-
-TEST(Examples, CopperKEdge) {
-    compare_with_expected("cu-k");
-}
-TEST(Examples, TwoChannelEdgeWithExperiment) {
-    compare_with_expected("two-types");
-}
-TEST(Examples, PlanarMoleculeWithoutAzimuths) {
-    compare_with_expected("planar");
-}
-TEST(Examples, SmallDeck) {
-    compare_with_expected("small");
-}
 
 }  // namespace
 }  // namespace korva

@@ -73,7 +73,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text = korva_fuzz::as_text(data, size);
     std::istringstream deck(text);
     korva::run_options opt;
-    opt.plain = 0;
     opt.threads = 1;
     if (chdir(scratch.c_str()) != 0) {
         std::perror("fuzz_deck: chdir");
@@ -87,6 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const korva::run_stop&) {
     } catch (const korva::read_error& e) {
         if (e.what.empty()) korva_fuzz::fail("read_error without a message");
+    } catch (const korva::write_error& e) {
+        if (e.file.empty() || e.reason.empty()) korva_fuzz::fail("write_error without a message");
     } catch (const std::bad_alloc&) {
     }
     // A run that stopped early leaves no plot file of its own, not even a temporary one (the

@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "common/errors.hpp"
-#include "driver/experiment.hpp"
 #include "fuzz_common.hpp"
+#include "input/experiment.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::istringstream f(korva_fuzz::as_text(data, size));

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "common/listread.hpp"
-#include "driver/experiment.hpp"
+#include "input/experiment.hpp"
 #include "support/plot_check.hpp"
 #include "support/run_program.hpp"
 

@@ -82,13 +82,14 @@ TEST_F(OpenTest, UnwritablePathThrowsWithoutAMessage) {
     const std::string p = path("missing_dir/abc_kor.chi");
     try {
         open(out, file, p);
-        FAIL() << "no read_error";
-    } catch (const read_error& e) {
-        EXPECT_EQ(e.what, "cannot create or overwrite output file '" + p + "'");
+        FAIL() << "no write_error";
+    } catch (const write_error& e) {
+        EXPECT_EQ(e.file, p);
+        EXPECT_EQ(e.reason, "cannot be created or overwritten (No such file or directory)");
     }
     EXPECT_EQ(out.str(), "");
     // A directory exists but is no file to write either.
-    EXPECT_THROW(open(out, file, dir_.string()), read_error);
+    EXPECT_THROW(open(out, file, dir_.string()), write_error);
 }
 
 // Until the commit the name keeps what it held and the new lines sit in a file beside it.
@@ -147,7 +148,7 @@ TEST_F(OpenTest, PermissionsOfTheNameAreKept) {
 TEST_F(OpenTest, NameWithANulByteIsRefused) {
     std::ostringstream out;
     plot_file file;
-    EXPECT_THROW(open(out, file, std::string("ab\0_kor.dat", 11)), read_error);
+    EXPECT_THROW(open(out, file, std::string("ab\0_kor.dat", 11)), write_error);
     EXPECT_EQ(out.str(), "");
 }
 

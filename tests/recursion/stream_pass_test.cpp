@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "recursion/haykor.hpp"
-#include "recursion/haykor_multi.hpp"
-#include "recursion/matrix.hpp"
 #include "recursion/tile_store.hpp"
+#include "reference/haykor.hpp"
+#include "reference/matrix.hpp"
 
 namespace korva {
 namespace {
@@ -47,7 +47,7 @@ struct random_matrix {
             }
     }
     cplx at(int i, int j) const { return a[(i - 1) + (j - 1) * n]; }
-    void fill(matrix_store& m) const {
+    void fill(reference::matrix_store& m) const {
         for (int j = 1; j <= n; ++j)
             for (int i = 1; i <= n; ++i) m.gt(i, j) = at(i, j);
         m.rebuild_row_lists(n);
@@ -85,7 +85,7 @@ TEST(StreamPass, BothProductsHaveThePlainSolversBits) {
     if (pass_has_avx2()) kernels.push_back(pass_kernel::avx2);
     for (int n : {1, 3, 4, 5, 17, 130, 257}) {
         const random_matrix rm(n, 0.3, true, 7u + n);
-        matrix_store m(n);
+        reference::matrix_store m(n);
         rm.fill(m);
         tile_store g(n + 5);  // a larger capacity than the order
         rm.fill(g);
@@ -140,7 +140,7 @@ TEST(HaykorMulti, EveryChannelHasThePlainSolversBitsAndLines) {
           setting{301, 0.2, true, 5, 12, 1e-6f}, setting{260, 0.0, false, 2, 1, 1e-4f},
           setting{200, 0.9, false, 2, 20, 0.0f}, setting{131, 0.3, true, 2, 0, 1e-4f}}) {
         const random_matrix rm(s.n, s.zeros, s.blocks, 1234u + s.n);
-        matrix_store m(s.n);
+        reference::matrix_store m(s.n);
         rm.fill(m);
         tile_store g(s.n);
         rm.fill(g);
@@ -150,12 +150,12 @@ TEST(HaykorMulti, EveryChannelHasThePlainSolversBitsAndLines) {
             for (int threads : {1, 2}) {
                 std::vector<std::string> lines;
                 const auto res =
-                    haykor_multi(g, channels, s.minlev, s.maxlev, s.eps, 3, lines, threads, kern);
+                    haykor(g, channels, s.minlev, s.maxlev, s.eps, 3, lines, threads, kern);
                 ASSERT_EQ(res.size(), channels.size());
                 for (std::size_t k = 0; k < channels.size(); ++k) {
                     std::ostringstream text;
                     const haykor_result h =
-                        haykor(m, s.n, channels[k], s.minlev, s.maxlev, s.eps, 3, text);
+                        reference::haykor(m, s.n, channels[k], s.minlev, s.maxlev, s.eps, 3, text);
                     EXPECT_EQ(res[k].niter, h.niter) << "n=" << s.n << " r=" << channels[k];
                     EXPECT_TRUE(same_bits(res[k].s, h.s)) << "n=" << s.n << " r=" << channels[k];
                     EXPECT_EQ(std::memcmp(&res[k].err, &h.err, sizeof h.err), 0)
@@ -176,7 +176,7 @@ TEST(HaykorMulti, IsolatedChannelStopsAtOnce) {
     tile_store g(n);
     rm.fill(g);
     std::vector<std::string> lines;
-    const auto res = haykor_multi(g, {7, 1}, 2, 20, 1e-5f, 0, lines, 1);
+    const auto res = haykor(g, {7, 1}, 2, 20, 1e-5f, 0, lines, 1);
     EXPECT_EQ(res[0].niter, 1);
     EXPECT_EQ(res[0].s, cplx(0.5f, 0.0f));
     EXPECT_GT(res[1].niter, 2);

@@ -1,11 +1,14 @@
 #include "support/run_program.hpp"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <sstream>
+
+#include "common/errors.hpp"
 
 namespace korva::test {
 
@@ -42,6 +45,44 @@ program_run run_in(const std::filesystem::path& dir, const std::string& deck,
     r.out = read_file(dir / "stdout.txt");
     r.err = read_file(dir / "stderr.txt");
     return r;
+}
+
+program_run run_inside(const std::filesystem::path& dir, const std::string& deck,
+                       const run_options& options) {
+    program_run r;
+    r.dir = dir;
+    const std::filesystem::path home = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    std::istringstream in(deck);
+    std::ostringstream out;
+    try {
+        run(in, out, options);
+        r.status = 0;
+    } catch (const run_stop&) {
+        r.status = 1;
+    } catch (const read_error& e) {
+        r.status = 2;
+        r.err = "korva: " + e.what + "\n";
+    } catch (const write_error& e) {
+        r.status = 3;
+        r.err = "korva: " + e.file + ": " + e.reason + "\n";
+    }
+    std::filesystem::current_path(home);
+    r.out = out.str();
+    return r;
+}
+
+void copy_deck_and_data(const std::filesystem::path& example, const std::filesystem::path& dir) {
+    std::istringstream deck(read_file(example / "deck.in"));
+    std::filesystem::copy_file(example / "deck.in", dir / "deck.in");
+    for (std::string line; std::getline(deck, line);) {
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+        const std::filesystem::path data = example / line;
+        if (line.empty() || line.find('/') != std::string::npos || line == "deck.in" ||
+            !std::filesystem::is_regular_file(data) || std::filesystem::exists(dir / line))
+            continue;
+        std::filesystem::copy_file(data, dir / line);
+    }
 }
 
 std::string mask_cpu(const std::string& text) {

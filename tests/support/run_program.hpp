@@ -4,6 +4,8 @@
 #include <map>
 #include <string>
 
+#include "driver/run.hpp"
+
 namespace korva::test {
 
 struct program_run {
@@ -23,6 +25,13 @@ std::string read_file(const std::filesystem::path& p);
 program_run run_in(const std::filesystem::path& dir, const std::string& deck,
                    const std::string& binary = KORVA_BINARY, const std::string& shell_setup = "",
                    const std::string& stdout_to = "stdout.txt");
+// Runs the program's own run() in `dir`, in this process, with `options`: standard output is
+// captured, an early end gives the status and standard-error line the program would.
+program_run run_inside(const std::filesystem::path& dir, const std::string& deck,
+                       const run_options& options);
+// Copies the deck of an example folder and every file its lines name (the data files) into
+// `dir`; nothing else of the folder, so files an earlier run left there play no part.
+void copy_deck_and_data(const std::filesystem::path& example, const std::filesystem::path& dir);
 // Replaces the CPU-time figures of the timing lines by '#', so runs can be compared.
 std::string mask_cpu(const std::string& text);
 

@@ -260,10 +260,57 @@ TEST(CaseText, GreekControlUnderLettersOthersAsWritten) {
     EXPECT_EQ(apply_case("C", "G"), "\u03c7");                          // chi
     EXPECT_EQ(apply_case("S (Mbarn)", "G        "), "\u03c3 (Mbarn)");  // sigma
     EXPECT_EQ(apply_case("AbZ", "GGG"), "\u03b1\u03b2\u03b6");
-    EXPECT_EQ(apply_case("k1(4A515O20-11)", " U C CVUSVC  C "), "k1(4A515O20-11)");
     EXPECT_EQ(apply_case("C1", "GG"), "\u03c71");        // G under a digit leaves it
     EXPECT_EQ(apply_case("CC", "G"), "\u03c7C");         // a short control string covers a prefix
     EXPECT_EQ(apply_case("a\tb\xc3\xa9", ""), "a?b??");  // only printable ASCII passes
+}
+
+// The axis titles of the chi and Fourier plots as the run writes them, and what they mean:
+// k in inverse Angstrom, R in Angstrom.
+TEST(CaseText, RunTitlesReadAsPhysics) {
+    const struct {
+        const char* text;
+        const char* controls;
+        const char* shown;
+    } titles[] = {{"k1(4A515O20-11)", " U C CVUSVC  C ", "k (\u00c5\u207b\u00b9)"},
+                  {"R1(4A515O2)", " U C CVUSV ", "R (\u00c5)"}};
+    for (const auto& t : titles) {
+        case_text r = render_case(t.text, t.controls);
+        ASSERT_EQ(r.spans.size(), 1u) << t.text;  // all on the line: U+00C5, U+207B, U+00B9
+        EXPECT_EQ(r.spans[0].utf8, t.shown) << t.text;
+        EXPECT_EQ(r.spans[0].shift, text_shift::none) << t.text;
+        EXPECT_TRUE(r.not_applied.empty()) << t.text;
+    }
+    // Subscript digits and signs; letters have no script characters and are drawn shifted.
+    EXPECT_EQ(apply_case("E2+11 x", " C  C"), "E\u208a\u2081 x");
+    case_text r = render_case("E0ab1/x2mA1", " C  C  CG C");
+    ASSERT_EQ(r.spans.size(), 4u);
+    EXPECT_EQ(r.spans[1].utf8, "ab");
+    EXPECT_EQ(r.spans[1].shift, text_shift::up);
+    EXPECT_EQ(r.spans[2].utf8, "/x");
+    EXPECT_EQ(r.spans[3].utf8, "\u03bcA");  // G still applies below the line
+    EXPECT_EQ(r.spans[3].shift, text_shift::down);
+    // The ring over the middle of several marked characters, over one without a precomposed
+    // form, and alone; the controls that do not fit are drawn as written and reported.
+    EXPECT_EQ(apply_case("4abc5O", "C   CS"), "ab\u030ac");
+    EXPECT_EQ(apply_case("4A5O", "C CS"), "\u00c5");
+    EXPECT_EQ(apply_case("20O", "  S"), "20\u00b0");
+    r = render_case("kV1C9x5O3", " VGC CC V");
+    EXPECT_EQ(r.spans[0].utf8, "kV1C9x5O3");
+    EXPECT_EQ(r.not_applied, (std::vector<std::size_t>{1, 2, 3, 5, 6, 8}));
+}
+
+TEST(CaseText, ControlsNotAppliedAreWarnedOncePerLine) {
+    std::string warnings;
+    read(
+        " TITLE BOTTOM SIZE 2.5 \"k1(4A515O20-11)\"\n"
+        " CASE                  \" U C CVUSVC  C \"\n"
+        " TITLE TOP \"ab1c\"\n"
+        " CASE \"Q G\"\n",
+        &warnings);
+    EXPECT_EQ(warnings,
+              "t.dat:4: warning: CASE controls \"Q\" under \"a\" (column 1), \"G\" under \"1\" "
+              "(column 3) not applied; drawn as written\n");
 }
 
 TEST(Axis, FixedRangesAreKeptWithTicksInsideThem) {

@@ -19,7 +19,7 @@ namespace korva::plot {
 namespace {
 
 constexpr std::string_view help =
-    R"help(Usage: korva-plot [-o OUT] FILE...
+    R"help(Usage: korva-plot [-o OUT] [--no-legend] FILE...
        korva-plot --data [-o OUT] FILE...
        korva-plot --help
 
@@ -30,6 +30,7 @@ Draws the plot-command files that KORVA writes (PREFIX_kor.dat, .sig, .chi,
                beside it, 800 x 600 pixels
   -o OUT       write the picture of a single FILE to OUT instead; the
                extension chooses the format: .png, .svg or .pdf
+  --no-legend  draw no legend (see Legend below)
   --data       list the curves instead of drawing them, to standard output
                or to OUT: per curve a comment line
                  # curve N (PLOT+JOIN, symbol 2P) of FILE
@@ -73,11 +74,37 @@ Commands (keywords in any letter case; numbers as Fortran writes them):
   quotes runs from the first quote to the last one.
 
 Title controls (CASE): control character i belongs to title character i,
-counted from the opening quotes, whatever the widths before them. "G" under
-a letter draws the lower-case Greek letter of the Latin-to-Greek keyboard
-correspondence (C chi, S sigma, A alpha, R rho, ...). Every other control is
-not applied: its title character is drawn as written, so "k1(4A515O20-11)"
-appears as it stands in the file.
+counted from the opening quotes, whatever the widths before them. They are
+read from the run's own titles, "k1(4A515O20-11)" under " U C CVUSVC  C "
+which is k (Å⁻¹), and "R1(4A515O2)" under " U C CVUSV " which is R (Å):
+  blank  the character as written
+  G      under a letter: the lower-case Greek letter of the Latin-to-Greek
+         keyboard correspondence (C chi, S sigma, A alpha, R rho, ...)
+  U n    a blank; the digit n under it is not drawn
+  C 0    what follows is raised (superscript), until C 1
+  C 1    back on the line
+  C 2    what follows is lowered (subscript), until C 1
+  C 4    marks the start of the characters a symbol is drawn over
+  C 5    ends them: the symbols (S) that follow, before the next character on
+         the line, are drawn over them (over the middle one of several); U n
+         and V n in between only place the symbol and draw nothing
+  S O    a ring: over marked characters the ring above (A gives Å),
+         elsewhere a degree sign
+A digit under C, U or V is never drawn. A raised or lowered run of digits,
+signs, parentheses, n and i uses the Unicode superscript and subscript
+characters; others are drawn smaller above or below the line. Any other
+control, or one whose character does not fit it (G under a digit, V outside
+a symbol placement), is not applied: the character is drawn as written and
+the CASE line gets a warning.
+
+Legend: a box inside the frame, in the corner where it hides least, names
+each curve. A file whose title is the run's file name says what it holds:
+PREFIX_kor.dat has one curve per final-state channel, "final state l+1"
+alone (a core state with l = 0) or "final state l-1" and "final state l+1"
+(markers 2P and 3P); PREFIX_kor.sig has per channel the "total" and the
+"atomic" cross-section (", l-1" and ", l+1" added with two channels) and
+then the "experiment" (marker 6P). In other files each curve of more than one
+point is "curve N", as in --data, when there are at least two of them.
 
 Messages and exit status: unknown commands and unreadable command arguments
 are reported on standard error as "FILE:LINE: warning: ..." and skipped.
@@ -143,87 +170,94 @@ void write_picture(const scene& s, const std::string& path) {
 
 int usage_error(std::ostream& err, const std::string& what) {
     err << "korva-plot: " << what << "\n"
-        << "Usage: korva-plot [-o OUT] FILE...  |  korva-plot --data [-o OUT] FILE...\n"
+        << "Usage: korva-plot [-o OUT] [--no-legend] FILE...  |  korva-plot --data [-o OUT] "
+           "FILE...\n"
         << "Try 'korva-plot --help'.\n";
     return exit_io;
 }
 
-}  // namespace
-
-std::string_view help_text() {
-    return help;
-}
-
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+// What the command line asks for.
+struct request {
     bool data = false;
+    bool help = false;
+    layout_options options;
     std::optional<std::string> output;
     std::vector<std::string> files;
+};
+
+// The request, or the message of a usage error.
+std::optional<std::string> parse_args(const std::vector<std::string>& args, request& r) {
     bool options_done = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (options_done || a.empty() || a[0] != '-' || a == "-") {
-            files.push_back(a);
+            r.files.push_back(a);
         } else if (a == "--") {
             options_done = true;
         } else if (a == "-h" || a == "--help") {
-            out << help;
-            return exit_done;
+            r.help = true;
+            return std::nullopt;
         } else if (a == "--data") {
-            data = true;
+            r.data = true;
+        } else if (a == "--no-legend") {
+            r.options.legend = false;
         } else if (a == "-o" || a == "--output") {
-            if (i + 1 >= args.size()) return usage_error(err, "option " + a + " needs a file name");
-            output = args[++i];
+            if (i + 1 >= args.size()) return "option " + a + " needs a file name";
+            r.output = args[++i];
         } else if (a.rfind("--output=", 0) == 0) {
-            output = a.substr(9);
+            r.output = a.substr(9);
         } else if (a.rfind("-o", 0) == 0) {
-            output = a.substr(2);
+            r.output = a.substr(2);
         } else {
-            return usage_error(err, "unknown option " + a);
+            return "unknown option " + a;
         }
     }
-    if (files.empty()) return usage_error(err, "no input file");
-    if (output && output->empty()) return usage_error(err, "empty output file name");
-    if (!data && output) {
-        if (files.size() > 1) return usage_error(err, "-o takes a single input FILE");
-        if (!ends_with(*output, ".png") && !ends_with(*output, ".svg") &&
-            !ends_with(*output, ".pdf"))
-            return usage_error(err, "output " + *output + " must end in .png, .svg or .pdf");
+    if (r.files.empty()) return "no input file";
+    if (r.output && r.output->empty()) return "empty output file name";
+    if (!r.data && r.output) {
+        if (r.files.size() > 1) return "-o takes a single input FILE";
+        if (!ends_with(*r.output, ".png") && !ends_with(*r.output, ".svg") &&
+            !ends_with(*r.output, ".pdf"))
+            return "output " + *r.output + " must end in .png, .svg or .pdf";
     }
+    return std::nullopt;
+}
 
+int list_columns(const request& r, std::ostream& out, std::ostream& err) {
     int status = exit_done;
-    if (data) {
-        std::ofstream file;
-        if (output) {
-            file.open(*output);
-            if (!file) {
-                err << "korva-plot: cannot write " << *output << ": " << std::strerror(errno)
-                    << "\n";
-                return exit_io;
-            }
+    std::ofstream file;
+    if (r.output) {
+        file.open(*r.output);
+        if (!file) {
+            err << "korva-plot: cannot write " << *r.output << ": " << std::strerror(errno) << "\n";
+            return exit_io;
         }
-        std::ostream& sink = output ? static_cast<std::ostream&>(file) : out;
-        bool any = false;
-        for (const std::string& name : files) {
-            std::optional<plot_file> plot = load(name, err, status);
-            if (!plot) continue;
-            write_columns(*plot, name, sink, any);
-            any = true;
-        }
-        sink.flush();
-        if (!sink) {
-            err << "korva-plot: cannot write " << (output ? *output : "standard output") << "\n";
-            status = std::max(status, exit_io);
-        }
-        return status;
     }
-
-    for (const std::string& name : files) {
+    std::ostream& sink = r.output ? static_cast<std::ostream&>(file) : out;
+    bool any = false;
+    for (const std::string& name : r.files) {
         std::optional<plot_file> plot = load(name, err, status);
         if (!plot) continue;
-        scene s = layout(*plot);
+        write_columns(*plot, name, sink, any);
+        any = true;
+    }
+    sink.flush();
+    if (!sink) {
+        err << "korva-plot: cannot write " << (r.output ? *r.output : "standard output") << "\n";
+        status = std::max(status, exit_io);
+    }
+    return status;
+}
+
+int draw_pictures(const request& r, std::ostream& err) {
+    int status = exit_done;
+    for (const std::string& name : r.files) {
+        std::optional<plot_file> plot = load(name, err, status);
+        if (!plot) continue;
+        scene s = layout(*plot, r.options);
         try {
-            if (output) {
-                write_picture(s, *output);
+            if (r.output) {
+                write_picture(s, *r.output);
             } else {
                 write_picture(s, name + ".png");
                 write_picture(s, name + ".svg");
@@ -234,6 +268,22 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         }
     }
     return status;
+}
+
+}  // namespace
+
+std::string_view help_text() {
+    return help;
+}
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    request r;
+    if (std::optional<std::string> problem = parse_args(args, r)) return usage_error(err, *problem);
+    if (r.help) {
+        out << help;
+        return exit_done;
+    }
+    return r.data ? list_columns(r, out, err) : draw_pictures(r, err);
 }
 
 }  // namespace korva::plot

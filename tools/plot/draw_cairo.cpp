@@ -5,6 +5,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <numbers>
+#include <vector>
 
 namespace korva::plot {
 
@@ -24,6 +25,45 @@ void check(cairo_status_t status, const std::string& path) {
         throw write_error{"cannot write " + path + ": " + cairo_status_to_string(status)};
 }
 
+// Font size and baseline offset (pixels, up) of one piece of a text.
+double piece_size(const text& t, const text_span& p) {
+    return p.shift == text_shift::none ? t.size : script_scale * t.size;
+}
+
+double piece_rise(const text& t, const text_span& p) {
+    return p.shift == text_shift::up     ? superscript_rise * t.size
+           : p.shift == text_shift::down ? -subscript_drop * t.size
+                                         : 0.0;
+}
+
+// A text, piece after piece at its own size and height, placed by its anchor.
+void show(cairo_t* cr, const text& t) {
+    std::vector<text_span> whole;
+    const std::vector<text_span>& pieces = t.spans.empty() ? whole : t.spans;
+    if (t.spans.empty()) whole.push_back({t.utf8, text_shift::none});
+    double width = 0.0;
+    for (const text_span& p : pieces) {
+        cairo_set_font_size(cr, piece_size(t, p));
+        cairo_text_extents_t ext;
+        cairo_text_extents(cr, p.utf8.c_str(), &ext);
+        width += ext.x_advance;
+    }
+    double x = t.anchor == text_anchor::start    ? 0.0
+               : t.anchor == text_anchor::middle ? -width / 2.0
+                                                 : -width;
+    cairo_save(cr);
+    cairo_translate(cr, t.x, t.y);
+    cairo_rotate(cr, -t.angle * std::numbers::pi / 180.0);
+    for (const text_span& p : pieces) {
+        cairo_set_font_size(cr, piece_size(t, p));
+        cairo_move_to(cr, x, -piece_rise(t, p));
+        cairo_show_text(cr, p.utf8.c_str());
+        double y = 0.0;
+        cairo_get_current_point(cr, &x, &y);
+    }
+    cairo_restore(cr);
+}
+
 }  // namespace
 
 void draw(cairo_t* cr, const scene& s) {
@@ -38,28 +78,19 @@ void draw(cairo_t* cr, const scene& s) {
                             s.frame.y1 - s.frame.y0);
             cairo_clip(cr);
         }
+        trace(cr, k);
+        if (k.filled) {
+            cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
+            cairo_fill_preserve(cr);
+        }
         cairo_set_source_rgb(cr, k.colour.r / 255.0, k.colour.g / 255.0, k.colour.b / 255.0);
         cairo_set_line_width(cr, k.width);
-        trace(cr, k);
         cairo_stroke(cr);
         cairo_restore(cr);
     }
     cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_source_rgb(cr, 0.0, 0.0, 0.0);
-    for (const text& t : s.texts) {
-        cairo_save(cr);
-        cairo_set_font_size(cr, t.size);
-        cairo_text_extents_t ext;
-        cairo_text_extents(cr, t.utf8.c_str(), &ext);
-        double shift = t.anchor == text_anchor::start    ? 0.0
-                       : t.anchor == text_anchor::middle ? ext.x_advance / 2.0
-                                                         : ext.x_advance;
-        cairo_translate(cr, t.x, t.y);
-        cairo_rotate(cr, -t.angle * std::numbers::pi / 180.0);
-        cairo_move_to(cr, -shift, 0.0);
-        cairo_show_text(cr, t.utf8.c_str());
-        cairo_restore(cr);
-    }
+    for (const text& t : s.texts) show(cr, t);
 }
 
 void write_png(const scene& s, const std::string& path) {

@@ -60,7 +60,35 @@ std::string path_data(const stroke& k) {
 }
 
 const char* role_name(stroke_role r) {
-    return r == stroke_role::frame ? "frame" : r == stroke_role::ticks ? "ticks" : "curve";
+    switch (r) {
+        case stroke_role::frame:
+            return "frame";
+        case stroke_role::ticks:
+            return "ticks";
+        case stroke_role::curve:
+            return "curve";
+        default:
+            return "legend";
+    }
+}
+
+// The pieces of a text as tspans: a raised or lowered one at its size, each moved by the
+// difference of its height to the one before (dy counts down the page).
+std::string pieces(const text& t) {
+    if (t.spans.empty()) return escaped(t.utf8);
+    std::string out;
+    double at = 0.0;  // current offset from the baseline, pixels up
+    for (const text_span& p : t.spans) {
+        double rise = p.shift == text_shift::up     ? superscript_rise * t.size
+                      : p.shift == text_shift::down ? -subscript_drop * t.size
+                                                    : 0.0;
+        out += "<tspan";
+        if (p.shift != text_shift::none) out += " font-size=\"" + num(script_scale * t.size) + '"';
+        if (rise != at) out += " dy=\"" + num(at - rise) + '"';
+        out += '>' + escaped(p.utf8) + "</tspan>";
+        at = rise;
+    }
+    return out;
 }
 
 }  // namespace
@@ -76,12 +104,13 @@ void write_svg(const scene& s, std::ostream& out) {
         << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     for (const stroke& k : s.strokes) {
         out << "<path class=\"" << role_name(k.role) << '"';
+        if (k.role == stroke_role::legend && k.curve > 0) out << " data-curve=\"" << k.curve << '"';
         if (k.role == stroke_role::curve) {
             out << " id=\"curve-" << k.curve << "\" data-style=\"" << k.style << '"';
             if (!k.symbol.empty()) out << " data-symbol=\"" << escaped(k.symbol) << '"';
         }
-        out << " d=\"" << path_data(k) << "\" fill=\"none\" stroke=\"" << hex(k.colour)
-            << "\" stroke-width=\"" << num(k.width)
+        out << " d=\"" << path_data(k) << "\" fill=\"" << (k.filled ? "white" : "none")
+            << "\" stroke=\"" << hex(k.colour) << "\" stroke-width=\"" << num(k.width)
             << "\" stroke-linejoin=\"round\" stroke-linecap=\"round\"";
         if (k.role == stroke_role::curve) out << " clip-path=\"url(#frame-clip)\"";
         out << "/>\n";
@@ -96,7 +125,7 @@ void write_svg(const scene& s, std::ostream& out) {
         if (t.angle != 0.0)
             out << " transform=\"rotate(" << num(-t.angle) << ' ' << num(t.x) << ' ' << num(t.y)
                 << ")\"";
-        out << '>' << escaped(t.utf8) << "</text>\n";
+        out << '>' << pieces(t) << "</text>\n";
     }
     out << "</svg>\n";
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "case_text.hpp"
 #include "plot_number.hpp"
 
 namespace korva::plot {
@@ -239,7 +240,23 @@ class reader {
             warning("CASE does not follow a TITLE line, line skipped");
             return;
         }
-        plot_.titles.back().controls = std::string(q.text);
+        title& t = plot_.titles.back();
+        t.controls = std::string(q.text);
+        not_applied(t, render_case(t.text, t.controls).not_applied);
+    }
+
+    // One warning per CASE line, naming the first few controls that are drawn as written.
+    void not_applied(const title& t, const std::vector<std::size_t>& columns) {
+        if (columns.empty()) return;
+        std::string what = "CASE control";
+        if (columns.size() > 1) what += 's';
+        for (std::size_t k = 0; k < columns.size() && k < 4; ++k) {
+            std::size_t i = columns[k];
+            what += std::string(k == 0 ? " " : ", ") + quoted(t.controls.substr(i, 1)) + " under " +
+                    quoted(t.text.substr(i, 1)) + " (column " + std::to_string(i + 1) + ")";
+        }
+        if (columns.size() > 4) what += " and " + std::to_string(columns.size() - 4) + " more";
+        warning(what + " not applied; drawn as written");
     }
 
     // "X a b Y c d", either axis optional; false (with a warning) when unreadable.

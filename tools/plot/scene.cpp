@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "case_text.hpp"
+#include "legend.hpp"
 
 namespace korva::plot {
 
@@ -13,7 +14,6 @@ namespace {
 
 constexpr double pixels_per_unit = 60.0;  // page units to pixels: 13.33 x 10 units on 800 x 600
 constexpr double title_pixels = 7.2;      // font size in pixels per unit of a title's SIZE
-constexpr double marker_pixels = 4.5;     // marker half-width in pixels per unit of symbol SIZE
 constexpr double label_size = 14.0;       // tick-label font size, pixels
 constexpr double major_tick = 8.0;        // pixels, drawn inwards
 constexpr double minor_tick = 4.0;
@@ -97,10 +97,35 @@ polyline segment(double x0, double y0, double x1, double y1) {
     return {{{x0, y0}, {x1, y1}}, false};
 }
 
-std::string_view trimmed(std::string_view s, bool left) {
-    while (left && !s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return s;
+// Drops the blanks at the end of the pieces, and at their start when `left`.
+void trim(std::vector<text_span>& spans, bool left) {
+    while (!spans.empty()) {
+        std::string& u = spans.back().utf8;
+        while (!u.empty() && u.back() == ' ') u.pop_back();
+        if (!u.empty()) break;
+        spans.pop_back();
+    }
+    while (left && !spans.empty()) {
+        std::string& u = spans.front().utf8;
+        std::size_t k = u.find_first_not_of(' ');
+        if (k != std::string::npos) {
+            u.erase(0, k);
+            break;
+        }
+        spans.erase(spans.begin());
+    }
+}
+
+// The title's text with its CASE controls applied; pieces only when some are raised or lowered.
+void set_text(text& out, const title& t) {
+    std::vector<text_span> spans = render_case(t.text, t.controls).spans;
+    trim(spans, t.where != placement::at);
+    bool shifted = false;
+    for (const text_span& s : spans) {
+        out.utf8 += s.utf8;
+        shifted = shifted || s.shift != text_shift::none;
+    }
+    if (shifted) out.spans = std::move(spans);
 }
 
 void add_ticks(scene& s) {
@@ -125,25 +150,34 @@ void add_ticks(scene& s) {
     s.strokes.push_back(std::move(ticks));
     for (std::size_t i = 0; i < s.x.major.size(); ++i) {
         double x = f.x0 + fraction(s.x.major[i], s.x) * (f.x1 - f.x0);
-        s.texts.push_back({s.x.labels[i], x, f.y1 + label_gap + 0.8 * label_size, label_size, 0.0,
-                           text_anchor::middle});
+        s.texts.push_back({s.x.labels[i],
+                           x,
+                           f.y1 + label_gap + 0.8 * label_size,
+                           label_size,
+                           0.0,
+                           text_anchor::middle,
+                           {}});
     }
     for (std::size_t i = 0; i < s.y.major.size(); ++i) {
         double y = f.y1 - fraction(s.y.major[i], s.y) * (f.y1 - f.y0);
-        s.texts.push_back({s.y.labels[i], f.x0 - label_gap, y + 0.36 * label_size, label_size, 0.0,
-                           text_anchor::end});
+        s.texts.push_back({s.y.labels[i],
+                           f.x0 - label_gap,
+                           y + 0.36 * label_size,
+                           label_size,
+                           0.0,
+                           text_anchor::end,
+                           {}});
     }
 }
 
 void add_title(scene& s, const title& t) {
     double size = t.size * title_pixels;
-    std::string shown = apply_case(t.text, t.controls);
-    text out{"", 0.0, 0.0, size, 0.0, text_anchor::middle};
+    text out{"", 0.0, 0.0, size, 0.0, text_anchor::middle, {}};
     const box& f = s.frame;
     switch (t.where) {
         case placement::at: {
             vertex p = page(t.x, t.y);
-            out = {std::string(trimmed(shown, false)), p.x, p.y, size, t.angle, text_anchor::start};
+            out = {"", p.x, p.y, size, t.angle, text_anchor::start, {}};
             break;
         }
         case placement::bottom:
@@ -163,7 +197,7 @@ void add_title(scene& s, const title& t) {
             break;
         }
     }
-    if (t.where != placement::at) out.utf8 = std::string(trimmed(shown, true));
+    set_text(out, t);
     if (!out.utf8.empty()) s.texts.push_back(std::move(out));
 }
 
@@ -235,7 +269,7 @@ std::vector<polyline> marker(int symbol, double cx, double cy, double h) {
     return m;
 }
 
-scene layout(const plot_file& plot) {
+scene layout(const plot_file& plot, const layout_options& options) {
     scene s;
     vertex top_left = page(plot.frame.x0, plot.frame.y1);
     vertex bottom_right = page(plot.frame.x1, plot.frame.y0);
@@ -285,6 +319,7 @@ scene layout(const plot_file& plot) {
         s.strokes.push_back(std::move(k));
     }
     for (const title& t : plot.titles) add_title(s, t);
+    if (options.legend) add_legend(s, plot);
     return s;
 }
 

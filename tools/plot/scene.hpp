@@ -6,12 +6,14 @@
 #include <vector>
 
 #include "axis.hpp"
+#include "case_text.hpp"
 #include "plot_file.hpp"
 
 namespace korva::plot {
 
-constexpr int image_width = 800;   // pixels; the page of 13.33 x 10 units at 60 pixels a unit
-constexpr int image_height = 600;  // pixels
+constexpr int image_width = 800;       // pixels; the page of 13.33 x 10 units at 60 pixels a unit
+constexpr int image_height = 600;      // pixels
+constexpr double marker_pixels = 4.5;  // marker half-width in pixels per unit of symbol SIZE
 
 struct rgb {
     unsigned char r = 0, g = 0, b = 0;
@@ -26,7 +28,7 @@ struct polyline {
     bool closed = false;
 };
 
-enum class stroke_role { frame, ticks, curve };
+enum class stroke_role { frame, ticks, curve, legend };
 
 // One stroked path. Curves are clipped to the frame rectangle.
 struct stroke {
@@ -34,19 +36,26 @@ struct stroke {
     std::vector<polyline> parts;
     rgb colour;
     double width = 1.0;
-    int curve = 0;       // 1-based curve number for stroke_role::curve
-    std::string style;   // "PLOT", "JOIN" or "PLOT+JOIN" for curves
-    std::string symbol;  // marker name for curves with markers ("2P", "default")
+    int curve = 0;        // 1-based curve number for curves and their legend entries
+    std::string style;    // "PLOT", "JOIN" or "PLOT+JOIN" for curves
+    std::string symbol;   // marker name for curves with markers ("2P", "default")
+    bool filled = false;  // filled white before it is stroked (the legend's box)
 };
 
 enum class text_anchor { start, middle, end };
 
+// Raised and lowered title pieces: font size and baseline shift as fractions of the text's size.
+constexpr double script_scale = 0.7;
+constexpr double superscript_rise = 0.38;
+constexpr double subscript_drop = 0.15;
+
 struct text {
-    std::string utf8;
+    std::string utf8;         // the whole text; what is drawn when `spans` is empty
     double x = 0.0, y = 0.0;  // pixels: the anchor point on the baseline
     double size = 12.0;       // font size in pixels
     double angle = 0.0;       // degrees, counter-clockwise
     text_anchor anchor = text_anchor::start;
+    std::vector<text_span> spans;  // pieces at their heights when some are raised or lowered
 };
 
 struct box {
@@ -69,6 +78,10 @@ rgb curve_colour(int n);
 // 0 square with cross; larger numbers use their last digit.
 std::vector<polyline> marker(int symbol, double cx, double cy, double h);
 
-scene layout(const plot_file& plot);
+struct layout_options {
+    bool legend = true;  // a box inside the frame naming the curves (legend.hpp)
+};
+
+scene layout(const plot_file& plot, const layout_options& options = {});
 
 }  // namespace korva::plot

@@ -1,4 +1,4 @@
-#include "recursion/haykor.hpp"
+#include "reference/haykor.hpp"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 
 #include "common/textio.hpp"
 
-namespace korva {
+namespace korva::reference {
 namespace {
 
 constexpr double unit_roundoff = 5.9604644775390625e-8;  // 2^-24, single precision
@@ -334,4 +334,4 @@ TEST(Haykor, LargeStoreConvergesWithTheLevels) {
 }
 
 }  // namespace
-}  // namespace korva
+}  // namespace korva::reference

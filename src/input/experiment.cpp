@@ -1,4 +1,4 @@
-#include "driver/experiment.hpp"
+#include "input/experiment.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
-#include "recursion/matrix.hpp"
+#include "reference/matrix.hpp"
 
 #include <algorithm>
 
-namespace korva {
+namespace korva::reference {
 
 namespace {
 // Rows taken together by one sweep of the rebuild.
@@ -48,4 +48,4 @@ void matrix_store::rebuild_row_lists(int n) {
     for (int a = n + 1; a <= order_; ++a) row_start_[a] = static_cast<int>(cols_.size());
 }
 
-}  // namespace korva
+}  // namespace korva::reference

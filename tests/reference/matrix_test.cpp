@@ -1,11 +1,11 @@
-#include "recursion/matrix.hpp"
+#include "reference/matrix.hpp"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
 
-namespace korva {
+namespace korva::reference {
 namespace {
 
 std::vector<int> row_list(const matrix_store& m, int i) {
@@ -104,4 +104,4 @@ TEST(MatrixStore, RowListsMatchAPlainScanOfRandomPatterns) {
 }
 
 }  // namespace
-}  // namespace korva
+}  // namespace korva::reference

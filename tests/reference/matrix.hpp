@@ -1,4 +1,4 @@
-// The scattering-matrix store: a square complex matrix and the lists of its non-zero entries.
+// The reference solver's store: a square complex matrix and the lists of its non-zero entries.
 #pragma once
 #include <cassert>
 #include <cstddef>
@@ -7,7 +7,7 @@
 #include "common/capacities.hpp"
 #include "common/types.hpp"
 
-namespace korva {
+namespace korva::reference {
 
 // Square single-precision complex store, 1-based and column by column; a run uses its leading
 // N x N corner. Next to the entries it keeps, for every row, the ascending list of columns the
@@ -26,7 +26,7 @@ namespace korva {
 class matrix_store {
   public:
     // Store of this order, zero-filled, with empty row lists; the capacity by default.
-    explicit matrix_store(int order = NDM_);
+    explicit matrix_store(int order);
 
     int order() const { return order_; }
 
@@ -64,4 +64,4 @@ class matrix_store {
     std::vector<int> cols_;
 };
 
-}  // namespace korva
+}  // namespace korva::reference

@@ -1,0 +1,37 @@
+// The reference recursion: one diagonal element of the inverse of the stored matrix, by a
+// two-sided Lanczos recursion started on the unit vector of the channel and summed up as a
+// continued fraction, one channel at a time through the row lists. The program's streaming
+// solver (recursion/haykor.hpp) gives the same bits.
+#pragma once
+#include <ostream>
+
+#include "common/types.hpp"
+#include "recursion/haykor.hpp"
+#include "reference/matrix.hpp"
+
+namespace korva::reference {
+
+// Recursion on the leading n x n corner of m, through its row lists, for channel r.
+//
+// After level n the value is s = 1/(a(1) - b2(1)/(a(2) - ... - b2(n-1)/a(n))), element (1, 1)
+// of the inverse of the complex-symmetric tridiagonal matrix of the recursion; all products are
+// bilinear (nothing is conjugated) and in single precision. The recursion stops at level n when
+// (err < eps and n >= minlev) or n >= maxlev, and earlier when the product of the next left
+// and right vectors is exactly zero. With maxlev = 1 it returns 1/gt(r, r) at once; a maxlev
+// below 1 stops at the first test, at level 2.
+//
+// At print level iout > 2 it writes one "A(n)" line per level (a(n) and s after level n) and
+// one "B(n)" line per off-diagonal coefficient b(n), in the order A(1), B(1), A(2), ...
+//
+// Preconditions, not checked in release builds: 1 <= r <= n <= m.order(); the row lists are
+// rebuilt for rows 1..n and describe the current entries. A zero denominator of the fraction
+// (for instance gt(r, r) = 0) is not trapped: s follows IEEE arithmetic and may be infinite or
+// NaN; a non-finite err never satisfies the tolerance.
+//
+// Working storage: six complex vectors of n + 1 elements and three level arrays of
+// max(maxlev, 2) + 1, allocated per call; nothing is allocated per level and the store is
+// only read.
+haykor_result haykor(const matrix_store& m, int n, int r, int minlev, int maxlev, real eps,
+                     int iout, std::ostream& out);
+
+}  // namespace korva::reference
