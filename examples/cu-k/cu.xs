@@ -1,4 +1,4 @@
-KORVA-PSGEN cross sections: Cu K edge | types (Z=29 rmt=2.4) | E 0.3..36 Ry, 70 points | gamma 0.07 Ry | lmax 12 tcut 1e-06 | lcore 0 edge 659.939 Ry sigma_edge 0.026 Mbarn
+KORVA-PSGEN cross sections: Cu K edge | model thomas-fermi | types (Z=29 rmt=2.4) | E 0.3..36 Ry, 70 points | gamma 0.07 Ry | lmax 12 tcut 1e-06 | lcore 0 edge 659.939 Ry sigma_edge 0.026 Mbarn
  3.00000000e-01 4.54587371e-04 9.98788688e-01 1.00000000e+00 2.59685059e-02 -2.83145244e-01 -6.27955269e-01
  3.92804370e-01 5.95213019e-04 9.98414388e-01 1.00000000e+00 2.59587741e-02 -5.71379862e-01 -6.14732370e-01
  4.98096592e-01 7.54761399e-04 9.97989948e-01 1.00000000e+00 2.59477387e-02 -7.35409013e-01 -5.88135034e-01

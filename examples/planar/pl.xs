@@ -1,4 +1,4 @@
-KORVA-PSGEN cross sections: Ni K edge, planar Ni-C | types (Z=28 rmt=2.3) (Z=6 rmt=1.4) | E 0.3..25 Ry, 40 points | gamma 0.07 Ry | lmax 12 tcut 1e-06 | lcore 0 edge 612.459 Ry sigma_edge 0.028 Mbarn
+KORVA-PSGEN cross sections: Ni K edge, planar Ni-C | model thomas-fermi | types (Z=28 rmt=2.3) (Z=6 rmt=1.4) | E 0.3..25 Ry, 40 points | gamma 0.07 Ry | lmax 12 tcut 1e-06 | lcore 0 edge 612.459 Ry sigma_edge 0.028 Mbarn
  3.00000000e-01 4.89828393e-04 9.98694871e-01 1.00000000e+00 2.79634564e-02 4.66359818e-01 -6.08983801e-01
  4.38089791e-01 7.15296061e-04 9.98094914e-01 1.00000000e+00 2.79466576e-02 1.72375272e-01 -8.21614644e-01
  6.02245031e-01 9.83322386e-04 9.97382338e-01 1.00000000e+00 2.79267055e-02 -6.84039633e-02 -9.23706832e-01

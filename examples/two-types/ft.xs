@@ -1,4 +1,4 @@
-KORVA-PSGEN cross sections: Fe L edge, Fe-O | types (Z=26 rmt=2.2) (Z=8 rmt=1.6) | E 0.3..25 Ry, 50 points | gamma 0.08 Ry | lmax 12 tcut 1e-06 | lcore 1 edge 51.9631 Ry sigma_edge 2 Mbarn
+KORVA-PSGEN cross sections: Fe L edge, Fe-O | model thomas-fermi | types (Z=26 rmt=2.2) (Z=8 rmt=1.6) | E 0.3..25 Ry, 50 points | gamma 0.08 Ry | lmax 12 tcut 1e-06 | lcore 1 edge 51.9631 Ry sigma_edge 2 Mbarn
  3.00000000e-01 5.77332390e-03 9.84761559e-01 0.00000000e+00 6.56507706e-01 6.73374856e-01 -9.19863620e-01
  3.00000000e-01 5.77332390e-03 9.84761559e-01 2.00000000e+00 1.31301541e+00 1.02365425e+00 1.33944134e-01
  4.07791265e-01 7.84770353e-03 9.79362203e-01 0.00000000e+00 6.52908135e-01 8.20919349e-01 -7.84874715e-01

@@ -86,6 +86,7 @@ void write_text(const fs::path& p, const std::string& s) {
 const char* two_type_input =
     "# Fe absorber, O neighbours, L edge\n"
     "title test two types\n"
+    "model thomas-fermi\n"
     "type 26 2.2\n"
     "type 8 1.6   # oxygen\n"
     "energies 0.3 25 12 k\n"
@@ -193,7 +194,7 @@ TEST(psgen_files, records_grouping_and_conjugation) {
 TEST(psgen_files, real_energy_reads_back_unitary) {
     const fs::path d = scratch_dir("unitary");
     write_text(d / "u.psgen",
-               "type 29 2.4\nenergy_list 0.5 2 8 30\nlmax 8\nedge 660\nphase_file u.ps\n"
+               "model thomas-fermi\ntype 29 2.4\nenergy_list 0.5 2 8 30\nlmax 8\nedge 660\nphase_file u.ps\n"
                "xs_file u.xs\n");
     ASSERT_EQ(run_psgen(d, "u.psgen"), 0);
     const text_file ps = read_numbers(d / "u.ps");
@@ -251,21 +252,21 @@ TEST(psgen_files, example_data_regenerates) {
 TEST(psgen_files, bad_input_writes_nothing) {
     const fs::path d = scratch_dir("bad");
     write_text(d / "b.psgen",
-               "type 29 2.4\nenergies 0.3 36 70 k\nedge nan\nphase_file b.ps\n"
+               "model thomas-fermi\ntype 29 2.4\nenergies 0.3 36 70 k\nedge nan\nphase_file b.ps\n"
                "xs_file b.xs\n");
     EXPECT_EQ(run_psgen(d, "b.psgen"), 1);
     EXPECT_FALSE(fs::exists(d / "b.ps"));
     EXPECT_FALSE(fs::exists(d / "b.xs"));
     std::ifstream log(d / "psgen.log");
     std::string msg((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
-    EXPECT_NE(msg.find("line 3 (edge)"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("line 4 (edge)"), std::string::npos) << msg;
     EXPECT_EQ(run_psgen(d, "missing.psgen"), 1);
     fs::remove_all(d);
 }
 
 TEST(psgen_files, input_checks) {
     const std::string ok =
-        "type 29 2.4\nenergies 0.3 36 70\nedge 660\nphase_file a.ps\nxs_file a.xs\n";
+        "model thomas-fermi\ntype 29 2.4\nenergies 0.3 36 70\nedge 660\nphase_file a.ps\nxs_file a.xs\n";
     {
         std::istringstream in(ok);
         const psgen_input p = read_psgen_input(in);

@@ -6,14 +6,58 @@
 #include <sstream>
 #include <string>
 
+#include "atom_scf.hpp"
+#include "elements.hpp"
 #include "psgen_input.hpp"
 #include "pstables.hpp"
+#include "sc_model.hpp"
 
 namespace {
 
 constexpr const char* usage =
     "usage: korva-psgen [INPUT]   (no INPUT or '-' reads standard input)\n"
-    "writes the phase-shift and cross-section files named in INPUT (see tools/psgen/README.md)\n";
+    "       korva-psgen --atom Z|SYMBOL [--scalar-relativistic] [--config \"...\"]\n"
+    "writes the phase-shift and cross-section files named in INPUT (see tools/psgen/README.md);\n"
+    "--atom prints the self-consistent LDA energies and eigenvalues of one atom, in Hartree\n";
+
+// korva-psgen --atom Z [--scalar-relativistic] [--config "..."]: status 0, 1 on an input the
+// solver cannot use, 2 on a malformed command line.
+int atom_command(int argc, char** argv) {
+    using namespace korva::psgen;
+    std::string element, config;
+    bool rel = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--scalar-relativistic") {
+            rel = true;
+        } else if (a == "--config" && i + 1 < argc) {
+            config = argv[++i];
+        } else if (element.empty() && i == 2) {
+            element = a;
+        } else {
+            std::cerr << usage;
+            return 2;
+        }
+    }
+    if (element.empty()) {
+        std::cerr << usage;
+        return 2;
+    }
+    try {
+        const int z = parse_element(element);
+        const configuration c = config.empty() ? ground_state(z) : parse_configuration(config, z);
+        atom_options o;
+        o.relativistic = rel;
+        const atom_solution a = solve_atom(z, c, o);
+        std::cout << z << " " << element_symbol(z) << " " << configuration_text(c) << "  "
+                  << (rel ? "ScRLDA" : "LDA") << "\n";
+        print_atom(std::cout, a);
+        return 0;
+    } catch (const std::exception& e) {
+        std::cerr << "korva-psgen: " << e.what() << "\n";
+        return 1;
+    }
+}
 
 // Writes the text to a temporary name first, so a failed run leaves no half-written file.
 void write_file(const std::string& name, const std::string& text) {
@@ -35,6 +79,7 @@ void write_file(const std::string& name, const std::string& text) {
 
 int main(int argc, char** argv) {
     using namespace korva::psgen;
+    if (argc >= 2 && std::string(argv[1]) == "--atom") return atom_command(argc, argv);
     if (argc > 2 ||
         (argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help"))) {
         std::cerr << usage;
@@ -49,7 +94,8 @@ int main(int argc, char** argv) {
         } else {
             p = read_psgen_input(std::cin);
         }
-        const psgen_tables tb = psgen_compute(p);
+        const psgen_tables tb =
+            p.model == "thomas-fermi" ? psgen_compute(p) : compute_self_consistent(p, std::cout);
         std::ostringstream ps, xs;
         write_phase_file(ps, p, tb);
         write_xs_file(xs, p, tb);

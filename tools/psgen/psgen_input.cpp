@@ -1,9 +1,12 @@
 #include "psgen_input.hpp"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
+
+#include "elements.hpp"
 
 namespace korva::psgen {
 
@@ -56,6 +59,31 @@ void check(bool ok, const std::string& what) {
     if (!ok) throw psgen_error(what);
 }
 
+bool is_level(const std::vector<std::string>& args) {
+    return args.size() == 1 &&
+           (args[0] == "K" || args[0] == "L1" || args[0] == "L2" || args[0] == "L3");
+}
+
+void choose(const line_reader& r, const std::vector<std::string>& allowed) {
+    for (const auto& a : allowed)
+        if (r.args[0] == a) return;
+    std::string list;
+    for (const auto& a : allowed) list += (list.empty() ? "" : ", ") + a;
+    r.fail("'" + r.args[0] + "' is not one of " + list);
+}
+
+// Nuclear charge of a type line: a number, or an element symbol.
+double type_charge(const line_reader& r) {
+    if (!r.args[0].empty() && std::isalpha(static_cast<unsigned char>(r.args[0][0]))) {
+        try {
+            return parse_element(r.args[0]);
+        } catch (const psgen_error& e) {
+            r.fail(e.what());
+        }
+    }
+    return r.real(0);
+}
+
 }  // namespace
 
 std::vector<double> energy_grid(double first, double last, int n, bool in_k) {
@@ -77,7 +105,7 @@ std::vector<double> energy_grid(double first, double last, int n, bool in_k) {
 
 psgen_input read_psgen_input(std::istream& in) {
     psgen_input p;
-    bool have_edge = false, have_energies = false;
+    bool have_edge = false, have_energies = false, have_lcore = false;
     std::string raw;
     int lineno = 0;
     while (std::getline(in, raw)) {
@@ -95,10 +123,10 @@ psgen_input read_psgen_input(std::istream& in) {
             for (char& c : p.title)
                 if (static_cast<unsigned char>(c) < 32 || c == 127) c = ' ';
         } else if (k == "type") {
-            r.want(2, 2);
-            const atom_type t{r.real(0), r.real(1)};
+            r.want(1, 2);
+            const atom_type t{type_charge(r), r.args.size() == 2 ? r.real(1) : 0.0};
             if (!(t.z > 0.0 && t.z <= 120.0)) r.fail("nuclear charge must lie in (0, 120]");
-            if (!(t.rmt >= 0.1 && t.rmt <= 10.0))
+            if (r.args.size() == 2 && !(t.rmt >= 0.1 && t.rmt <= 10.0))
                 r.fail("muffin-tin radius must lie in [0.1, 10] Bohr");
             if (p.types.size() == max_types) r.fail("at most 6 atom types");
             p.types.push_back(t);
@@ -128,6 +156,7 @@ psgen_input read_psgen_input(std::istream& in) {
         } else if (k == "gamma") {
             r.want(1, 1);
             p.gamma = r.real(0);
+            p.gamma_given = true;
             if (!(p.gamma >= 0.0 && p.gamma <= max_gamma)) r.fail("gamma must lie in [0, 5] Ry");
         } else if (k == "lmax") {
             r.want(1, 1);
@@ -140,12 +169,29 @@ psgen_input read_psgen_input(std::istream& in) {
         } else if (k == "lcore") {
             r.want(1, 1);
             p.lcore = r.integer(0);
+            have_lcore = true;
             if (p.lcore < 0 || p.lcore > 4) r.fail("lcore must lie in 0..4");
+        } else if (k == "edge" && is_level(r.args)) {
+            p.edge_name = r.args[0];
+        } else if (k == "model" || k == "corehole" || k == "exchange") {
+            r.want(1, 1);
+            choose(r, k == "model" ? std::vector<std::string>{"self-consistent", "thomas-fermi"}
+                      : k == "corehole" ? std::vector<std::string>{"none", "z+1", "relaxed"}
+                                        : std::vector<std::string>{"dirac-hara", "lda"});
+            (k == "model" ? p.model : k == "corehole" ? p.corehole : p.exchange) = r.args[0];
+        } else if (k == "deck") {
+            r.want(1, 1);
+            p.deck = r.args[0];
+        } else if (k == "overlap") {
+            r.want(1, 1);
+            p.overlap = r.real(0);
+            if (!(p.overlap >= 0.0 && p.overlap <= 0.5)) r.fail("overlap must lie in [0, 0.5]");
         } else if (k == "edge" || k == "edge_ev") {
             r.want(1, 1);
             p.edge = r.real(0) / (k == "edge_ev" ? ev_per_ry : 1.0);
             if (!(p.edge > 0.0)) r.fail("edge energy must be positive");
             have_edge = true;
+            p.edge_given = true;
         } else if (k == "sigma_edge") {
             r.want(1, 1);
             p.sigma_edge = r.real(0);
@@ -162,7 +208,19 @@ psgen_input read_psgen_input(std::istream& in) {
     }
     check(!p.types.empty(), "no atom type given (keyword 'type')");
     check(have_energies, "no energies given (keyword 'energies' or 'energy_list')");
-    check(have_edge, "no edge energy given (keyword 'edge' or 'edge_ev')");
+    if (p.model == "thomas-fermi") {
+        check(have_edge, "no edge energy given (keyword 'edge' or 'edge_ev')");
+        for (const auto& t : p.types)
+            check(t.rmt > 0.0, "model thomas-fermi needs a muffin-tin radius on every type line");
+    } else {
+        check(!p.deck.empty(), "no deck given (keyword 'deck'): the cluster comes from its atoms");
+        for (const auto& t : p.types)
+            check(t.z == std::floor(t.z) && t.z <= 92.0,
+                  "the self-consistent model takes elements Z = 1..92");
+        const int lc = (p.edge_name == "L2" || p.edge_name == "L3") ? 1 : 0;
+        check(!have_lcore || p.lcore == lc, "lcore contradicts the edge " + p.edge_name);
+        p.lcore = lc;
+    }
     check(!p.phase_file.empty(), "no phase-shift file name given (keyword 'phase_file')");
     check(!p.xs_file.empty(), "no cross-section file name given (keyword 'xs_file')");
     check(p.phase_file != p.xs_file, "phase_file and xs_file must differ");

@@ -16,7 +16,7 @@ struct psgen_error : std::runtime_error {
 
 struct atom_type {
     double z;    // nuclear charge
-    double rmt;  // muffin-tin radius, Bohr
+    double rmt;  // muffin-tin radius, Bohr; 0: the scaled Norman radius (self-consistent model)
 };
 
 // Ranges the tool accepts; the reader of the files takes at most 150 points and 6 types, l <= 35.
@@ -28,6 +28,14 @@ constexpr double max_energy = 400.0;   // Ry
 constexpr double max_gamma = 5.0;      // Ry
 
 struct psgen_input {
+    std::string model = "self-consistent";  // or "thomas-fermi"
+    std::string deck;                       // KORVA deck whose atom block gives the cluster
+    double overlap = 0.10;                  // overlap of the closest pair of Norman spheres
+    std::string corehole = "relaxed";       // none | z+1 | relaxed
+    std::string edge_name = "K";            // K | L1 | L2 | L3
+    std::string exchange = "dirac-hara";    // dirac-hara | lda
+    bool gamma_given = false;
+    bool edge_given = false;  // edge energy given (edge E or edge_ev)
     std::string title;
     std::vector<atom_type> types;
     std::vector<double> energies;  // Ry, strictly increasing

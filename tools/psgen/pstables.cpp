@@ -36,6 +36,10 @@ std::string g6(double v) {
 std::string summary(const char* what, const psgen_input& p) {
     std::string s = std::string("KORVA-PSGEN ") + what + ":";
     if (!p.title.empty()) s += " " + p.title + " |";
+    s += " model " + p.model + " |";
+    if (p.model != "thomas-fermi")
+        s += " deck " + p.deck + " overlap " + g6(p.overlap) + " corehole " + p.corehole +
+             " edge " + p.edge_name + " exchange " + p.exchange + " |";
     s += " types";
     for (const auto& t : p.types) s += " (Z=" + g6(t.z) + " rmt=" + g6(t.rmt) + ")";
     s += " | E " + g6(p.energies.front()) + ".." + g6(p.energies.back()) + " Ry, " +
@@ -90,13 +94,7 @@ psgen_tables psgen_compute(const psgen_input& p) {
                                       std::to_string(it + 1));
         }
     }
-    const int lfloor = std::max(2, p.lcore + 1);
-    for (std::size_t it = 0; it < nt; ++it) {
-        std::vector<std::vector<cdouble>> ts;
-        for (std::size_t e = 0; e < ne; ++e) ts.push_back(tb.t[e][it]);
-        const auto cut = adaptive_lcut(ts, p.tcut, lfloor);
-        for (std::size_t e = 0; e < ne; ++e) tb.lcut[e][it] = cut[e];
-    }
+    set_lcut(p, tb);
     for (std::size_t e = 0; e < ne; ++e) {
         for (int l0 : final_channels(p.lcore)) {
             xs_record r;
@@ -111,6 +109,18 @@ psgen_tables psgen_compute(const psgen_input& p) {
         }
     }
     return tb;
+}
+
+void set_lcut(const psgen_input& p, psgen_tables& tb) {
+    const std::size_t ne = tb.t.size(), nt = p.types.size();
+    tb.lcut.assign(ne, std::vector<int>(nt, 0));
+    const int lfloor = std::max(2, p.lcore + 1);
+    for (std::size_t it = 0; it < nt; ++it) {
+        std::vector<std::vector<cdouble>> ts;
+        for (std::size_t e = 0; e < ne; ++e) ts.push_back(tb.t[e][it]);
+        const auto cut = adaptive_lcut(ts, p.tcut, lfloor);
+        for (std::size_t e = 0; e < ne; ++e) tb.lcut[e][it] = cut[e];
+    }
 }
 
 void write_phase_file(std::ostream& os, const psgen_input& p, const psgen_tables& tb) {

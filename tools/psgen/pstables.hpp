@@ -40,8 +40,12 @@ double channel_weight(int lcore, int l0);
 std::vector<int> adaptive_lcut(const std::vector<std::vector<cdouble>>& t_by_energy, double tcut,
                                int lfloor);
 
-// Computes everything; throws psgen_error if any value comes out non-finite.
+// Computes everything with the Thomas-Fermi model; throws psgen_error if any value comes out
+// non-finite.
 psgen_tables psgen_compute(const psgen_input& p);
+
+// Fills tb.lcut from tb.t (adaptive_lcut per type, floor max(2, lcore + 1)).
+void set_lcut(const psgen_input& p, psgen_tables& tb);
 
 // The files hold the complex conjugates of k, t_l and the factor, because KORVA conjugates them
 // when it reads them. One comment line first, then one record per line.

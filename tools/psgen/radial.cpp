@@ -33,7 +33,11 @@ int radial_mesh_size(const radial_potential& v, double rmt, cdouble energy, int 
     return std::max(16, static_cast<int>(std::ceil(span / step_for(v, rmt, energy, l))));
 }
 
-radial_boundary radial_solve(const radial_potential& v, double rmt, cdouble energy, int l) {
+namespace {
+
+// Numerov integration to rmt; when wave is given it receives R(r) at every mesh point.
+radial_boundary integrate_to_sphere(const radial_potential& v, double rmt, cdouble energy, int l,
+                                    radial_wave* wave) {
     const int m = radial_mesh_size(v, rmt, energy, l);
     const double x0 = std::log(r0), xr = std::log(rmt);
     const double h = (xr - x0) / m;
@@ -54,6 +58,14 @@ radial_boundary radial_solve(const radial_potential& v, double rmt, cdouble ener
 
     cdouble wm = start(0), w = start(1);
     cdouble fm = fcoef(0), f = fcoef(1);
+    auto record = [&](int i, cdouble wi) {
+        if (wave == nullptr) return;
+        const double r = (i == m) ? rmt : std::exp(x0 + i * h);
+        wave->r.push_back(r);
+        wave->R.push_back(wi / std::sqrt(r));
+    };
+    record(0, wm);
+    record(1, w);
     for (int i = 1; i <= m; ++i) {
         const cdouble fp = fcoef(i + 1);
         const cdouble wp =
@@ -66,6 +78,7 @@ radial_boundary radial_solve(const radial_potential& v, double rmt, cdouble ener
             // R = r^{-1/2} w, so dR/dr = r^{-3/2} (dw/dx - w/2).
             return {w / rs, (dw - 0.5 * w) / (rs * rmt)};
         }
+        if (i + 1 < m) record(i + 1, wp);
         wm = w;
         w = wp;
         fm = f;
@@ -75,9 +88,25 @@ radial_boundary radial_solve(const radial_potential& v, double rmt, cdouble ener
         if (big > 1.0e100) {
             w /= big;
             wm /= big;
+            if (wave != nullptr)
+                for (auto& x : wave->R) x /= big;
         }
     }
     return {w, 0.0};  // not reached: the loop returns at i == m
+}
+
+}  // namespace
+
+radial_boundary radial_solve(const radial_potential& v, double rmt, cdouble energy, int l) {
+    return integrate_to_sphere(v, rmt, energy, l, nullptr);
+}
+
+radial_wave radial_solution(const radial_potential& v, double rmt, cdouble energy, int l) {
+    radial_wave wave;
+    wave.boundary = integrate_to_sphere(v, rmt, energy, l, &wave);
+    wave.r.push_back(rmt);
+    wave.R.push_back(wave.boundary.value);
+    return wave;
 }
 
 double screened_coulomb::operator()(double r) const {

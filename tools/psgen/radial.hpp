@@ -4,6 +4,7 @@
 
 #include <complex>
 #include <functional>
+#include <vector>
 
 namespace korva::psgen {
 
@@ -24,6 +25,15 @@ struct radial_boundary {
 // 0.004 and shrinks with the largest |r^2 (V - E)| + (l + 1/2)^2 on the mesh, so that a steep
 // barrier or a high energy gets as many points per decay length or wavelength as a weak one.
 radial_boundary radial_solve(const radial_potential& v, double rmt, cdouble energy, int l);
+
+// The same solution on the whole mesh: radii (Bohr) and R(r) on the same scale as the boundary
+// values radial_solve returns; the last point is rmt.
+struct radial_wave {
+    std::vector<double> r;
+    std::vector<cdouble> R;
+    radial_boundary boundary;
+};
+radial_wave radial_solution(const radial_potential& v, double rmt, cdouble energy, int l);
 
 // Number of mesh intervals radial_solve uses from the first mesh point to rmt.
 int radial_mesh_size(const radial_potential& v, double rmt, cdouble energy, int l);
