@@ -120,6 +120,7 @@ std::string psgen_text(const cluster& cl, const deck_names& names, edge e, doubl
           "distance\n";
     os << "title " << absorber << " " << edge_name(e) << " edge, " << names.stem << ", "
        << cl.atoms.size() << " atoms\n";
+    os << "model thomas-fermi\n";
     for (std::size_t k = 0; k < cl.sets.size(); ++k)
         os << "type " << cl.sets[k].z << " " << format("%.4f", muffin_tin_radius(cl.sets[k]))
            << "   # set " << k + 1 << ": " << cl.sets[k].element << (k == 0 ? ", the absorber" : "")
