@@ -6,8 +6,4 @@ namespace korva {
 constexpr real bohr = 0.529f;      // Angstrom per Bohr radius, the driver's conversion
 constexpr real ev = 13.6058f;      // eV per Rydberg, the driver's conversion
 constexpr real pi_f = 3.1415927f;  // single-precision pi of the program
-
-inline real angstrom_to_bohr(real x) {
-    return x / bohr;
-}
 }  // namespace korva

@@ -1,4 +1,6 @@
 // Writes the header of a fixed-axis plot and picks a symbol size; strips a directory from a name.
+// No part of the program calls these plot-file helpers; they are kept, with their tests, beside
+// the tests of the plot writers.
 #pragma once
 #include <ostream>
 #include <string>
