@@ -196,7 +196,7 @@ int read_phase_table(const run_parameters& p, std::ifstream& psf, std::ifstream&
         nen = p.nep;
     }
     out << (record() << " ");
-    if (t.lmxall >= 35)
+    if (t.lmxall >= LMPH_)
         out << (record() << "  *****  ERROR IN \"KORVA\"!  INCREASE LMPH_ TO " << t.lmxall + 1);
     return nen;
 }
