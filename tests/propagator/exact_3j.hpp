@@ -1,16 +1,15 @@
 // Exact Wigner 3j symbols for the tests: Racah's formula in the form of one sum of reciprocal
 // factorial products (not the program's arrangement), in exact integers (Boost.Multiprecision),
-// the final square root taken in 100-digit binary floating point and rounded to double.
+// the final square root an integer one to 55 bits, rounded to double.
 #pragma once
 #include <algorithm>
 #include <array>
-#include <boost/multiprecision/cpp_bin_float.hpp>
 #include <boost/multiprecision/cpp_int.hpp>
 #include <cmath>
 #include <cstdlib>
 #include <deque>
-#include <map>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -49,7 +48,14 @@ class exact_3j {
   private:
     using columns = std::array<std::array<int, 2>, 3>;
     using key = std::array<int, 5>;
-    std::map<key, double> memo_;
+    struct key_hash {
+        std::size_t operator()(const key& k) const {
+            std::size_t h = 0;
+            for (int v : k) h = h * 131 + static_cast<std::size_t>(v + 64);
+            return h;
+        }
+    };
+    std::unordered_map<key, double, key_hash> memo_;
     std::deque<bmp::cpp_int> fact_{1};  // a deque: growing it keeps references valid
 
     const bmp::cpp_int& factorial(int n) {
@@ -92,10 +98,14 @@ class exact_3j {
                                  factorial(j1 - m1) * factorial(j2 + m2) * factorial(j2 - m2) *
                                  factorial(j3 + m3) * factorial(j3 - m3) * sum * sum;
         const bmp::cpp_int den = factorial(j1 + j2 + j3 + 1) * common * common;
-        using big_float = bmp::cpp_bin_float_100;
-        const big_float mag = bmp::sqrt(big_float(num) / big_float(den));
+        // sqrt(num / den) to 55 bits from integers: num / den scaled by 4^e to at least
+        // 2^110, its integer square root scaled back.
+        const long shift = std::max<long>(
+            0, (110 - static_cast<long>(bmp::msb(num)) + static_cast<long>(bmp::msb(den))) / 2 + 1);
+        const bmp::cpp_int root = bmp::sqrt(bmp::cpp_int(num << (2 * shift)) / den);
+        const double mag = std::ldexp(static_cast<double>(root), static_cast<int>(-shift));
         const int phase = ((j1 - j2 - m3) % 2 == 0 ? 1 : -1) * (sum > 0 ? 1 : -1);
-        return phase * static_cast<double>(mag);
+        return phase * mag;
     }
 };
 
