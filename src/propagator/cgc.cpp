@@ -161,7 +161,9 @@ double racah_ratio_sum(int j1, int j2, int j3, int m1, int mt, int k0, int kmax)
         bits += 1 + static_cast<std::size_t>(std::bit_width(std::max(p, q)));
     }
     const std::size_t limbs = bits / 32 + 1;
-    constexpr std::size_t local_limbs = 48;  // enough for every symbol of momenta up to 80
+    // 48 limbs hold every symbol the program evaluates: the builders need up to 21, the
+    // zero-projection symbols of c3j0 up to (40 40 80) exactly 48.
+    constexpr std::size_t local_limbs = 48;
     std::array<std::uint32_t, 2 * local_limbs> local;
     std::vector<std::uint32_t> heap;
     std::uint32_t* store = local.data();
