@@ -135,6 +135,11 @@ TEST(C3j, ExactOverEveryMomentumTheProgramPasses) {
     for (int lo = 0; lo <= 40; ++lo)
         for (int mid = lo; mid <= 40; ++mid)
             for (int hi = mid; hi <= lo + mid; ++hi) check_symbol(rec, lo, mid, hi, 0, 0);
+    // Beyond the program's range the exact sum needs more than its fixed 48 limbs.
+    for (int j = 80; j <= 100; j += 10) {
+        check_symbol(rec, j, j, j, 0, 0);
+        check_symbol(rec, j, j, j, 3, -7);
+    }
     std::cout << "[ measured ] c3j and cgc vs exact, j1, j2 <= 20, j3 <= 40 and zero "
                  "projections to (40 40 80) ("
               << rec.count << " symbols): worst error " << rec.c3j << " and " << rec.cgc
