@@ -202,8 +202,8 @@ TEST(Prop2, SmallerLaterCallsReadAPrefixOfTheTable) {
 }
 
 TEST(Prop2, HarmonicsFromLegendreGiveTheClosedForm) {
-    // The driver's path: the column from fill_ylm_column (the explicit expansion is good to
-    // about 1e-9 up to l = 16, far below single-precision rounding).
+    // The driver's path: the column from fill_ylm_column (legendre's recurrences are good to
+    // 1e-14, far below single-precision rounding).
     const int lmax = 8, mmax = 8;
     const oracle::bond b{0.7071, 0.0, oracle::zd(1.4, 0.05), 3.5};
     std::vector<real> y(NYLM_, 0.0f);
