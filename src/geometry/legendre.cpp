@@ -1,6 +1,5 @@
 #include "geometry/legendre.hpp"
 
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -12,7 +11,6 @@ namespace korva {
 
 namespace {
 constexpr double qpi = 12.56637061435917;  // 4 pi of the normalisation
-constexpr int ncoef = 2 * LMAX_ + 1;       // coefficients of (Z^2 - 1)^l, l <= LMAX_
 
 // A double as a free-format value item: shortest text that reads back as the same double,
 // always showing it is a real, with the blanks that separate it from the texts around it.
@@ -25,19 +23,40 @@ std::string free_double_item(double x) {
     s += ' ';
     return s;
 }
-}  // namespace
 
-void derlag(int /*capacity*/, int /*order*/, double* coe, int l, int nd, int m, int& g) {
-    double f = 1.0;
-    if (nd != 0 && m == 0) f = static_cast<double>(nd);
-    if (m != 0 && nd == 0) f = std::sqrt(static_cast<double>((l + m) * (l - m + 1)));
-    // After g derivatives of a degree-2l polynomial only one parity of entries is live.
-    for (int k = 2 - g % 2; k <= 2 * l - g; k += 2) {
-        coe[k - 1] = static_cast<double>(k) * coe[k] / f;
-        coe[k] = 0.0;
+// Y(l, m)(theta, 0) for l = 0..ltop into plm, cos theta = z and sin theta = s >= 0, by the
+// three-term recurrences of the normalised associated Legendre functions, which lose no digits
+// at any order: for each m >= 0, the sectoral value Y(m, m) = -sqrt((2m+1) / (2m)) s Y(m-1, m-1)
+// from Y(0, 0) = 1 / sqrt(4 pi), then Y(m+1, m) = sqrt(2m+3) z Y(m, m) and, upwards in l,
+// Y(l, m) = a(l, m) (z Y(l-1, m) - Y(l-2, m) / a(l-1, m)), a(l, m) = sqrt((4l^2-1) / (l^2-m^2)).
+// Near the poles the sectoral values of large m underflow gracefully to 0; the true values
+// there are below 1e-240. Y(l, -m) = (-1)^m Y(l, m).
+void fill_harmonics(double z, double s, int ltop, double* plm) {
+    auto a = [](int l, int m) {
+        return std::sqrt(static_cast<double>(4 * l * l - 1) / static_cast<double>(l * l - m * m));
+    };
+    double ymm = std::sqrt(1.0 / qpi);
+    for (int m = 0; m <= ltop; ++m) {
+        if (m > 0) ymm = -std::sqrt(static_cast<double>(2 * m + 1) / (2 * m)) * s * ymm;
+        const double sgn = m % 2 == 0 ? 1.0 : -1.0;
+        auto store = [&](int l, double v) {
+            plm[l * (l + 1) + m] = v;
+            plm[l * (l + 1) - m] = sgn * v;
+        };
+        store(m, ymm);
+        if (m == ltop) break;
+        double prev = ymm;
+        double cur = std::sqrt(static_cast<double>(2 * m + 3)) * z * ymm;
+        store(m + 1, cur);
+        for (int l = m + 2; l <= ltop; ++l) {
+            const double next = a(l, m) * (z * cur - prev / a(l - 1, m));
+            prev = cur;
+            cur = next;
+            store(l, cur);
+        }
     }
-    ++g;
 }
+}  // namespace
 
 void legendre(std::ostream& out, double& z, int capacity, int& lmx, double* plm) {
     if (lmx > LMAX_) {
@@ -58,48 +77,10 @@ void legendre(std::ostream& out, double& z, int capacity, int& lmx, double* plm)
                          << " CHANGED INTO -1.D0");
         z = -1.0;
     }
-
-    std::array<double, LMAX_ + 1> zp{};
-    std::array<double, LMAX_ + 1> sp{};
-    zp[0] = 1.0;
-    sp[0] = 1.0;
-    for (int k = 1; k <= lmx; ++k) {
-        zp[k] = zp[k - 1] * z;
-        sp[k] = sp[k - 1] * s;
-    }
-
-    // Rows i = 0..lmx of (t - 1)^i, row i starting at i (i + 1) / 2.
-    std::array<double, (LMAX_ + 1) * (LMAX_ + 2) / 2> bin{};
-    bin[0] = 1.0;
-    for (int i = 1; i <= lmx; ++i) {
-        const int prev = (i - 1) * i / 2;
-        const int row = i * (i + 1) / 2;
-        bin[row] = -bin[prev];
-        for (int j = 1; j <= i - 1; ++j) bin[row + j] = bin[prev + j - 1] - bin[prev + j];
-        bin[row + i] = bin[prev + i - 1];
-    }
-
-    std::array<double, ncoef> coe{};
-    for (int l = 0; l <= lmx; ++l) {
-        if ((l + 1) * (l + 1) > capacity) break;  // plm holds no more orders
-        int g = 0;
-        const int row = l * (l + 1) / 2;
-        for (int j = 0; j <= l; ++j) coe[2 * j] = bin[row + j];
-        for (int nd = 2 * l; nd >= 2; nd -= 2) derlag(ncoef, lmx, coe.data(), l, nd, 0, g);
-        const double norm = std::sqrt(static_cast<double>(2 * l + 1) / qpi);
-        double v = 0.0;
-        for (int p = l % 2 + 1; p <= l + 1; p += 2) v += coe[p - 1] * zp[p - 1];
-        const int centre = l * (l + 1);  // 0-based position of (l, 0)
-        plm[centre] = norm * v;
-        for (int m = 1; m <= l; ++m) {
-            derlag(ncoef, lmx, coe.data(), l, 0, m, g);
-            v = 0.0;
-            for (int p = (l - m) % 2 + 1; p <= l - m + 1; p += 2) v += coe[p - 1] * zp[p - 1];
-            const double sgn = m % 2 == 0 ? 1.0 : -1.0;
-            plm[centre + m] = sgn * sp[m] * norm * v;
-            plm[centre - m] = sgn * plm[centre + m];
-        }
-    }
+    // Orders whose entries do not fit in plm are left out.
+    int ltop = lmx;
+    while (ltop >= 0 && (ltop + 1) * (ltop + 1) > capacity) --ltop;
+    fill_harmonics(z, s, ltop, plm);
 }
 
 }  // namespace korva

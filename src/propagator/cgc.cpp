@@ -1,9 +1,13 @@
 #include "propagator/cgc.hpp"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cassert>
 #include <cmath>
+#include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "common/textio.hpp"
 
@@ -58,14 +62,153 @@ double pow1e10(int e) {
     return e < 0 ? 1.0 / p : p;
 }
 
-}  // namespace
+// A non-negative integer in storage the caller sizes: n 32-bit limbs, least significant first,
+// no leading zero limb (zero has n = 0).
+struct bignum {
+    std::uint32_t* limb;
+    std::size_t n;
+};
 
-real cgc(int j1, int j2, int j3, int m1, int m2) {
+void mul_small(bignum& a, std::uint32_t f) {
+    std::uint64_t carry = 0;
+    for (std::size_t i = 0; i < a.n; ++i) {
+        const std::uint64_t p = std::uint64_t{a.limb[i]} * f + carry;
+        a.limb[i] = static_cast<std::uint32_t>(p);
+        carry = p >> 32;
+    }
+    if (carry != 0) a.limb[a.n++] = static_cast<std::uint32_t>(carry);
+}
+
+// a = a f for a factor f of any size up to 2^63, split into three when it exceeds 32 bits.
+void mul_factors(bignum& a, std::uint32_t f1, std::uint32_t f2, std::uint32_t f3) {
+    const std::uint64_t f = std::uint64_t{f1} * f2 * f3;
+    if (f <= 0xffffffffu) {
+        mul_small(a, static_cast<std::uint32_t>(f));
+    } else {
+        mul_small(a, f1);
+        mul_small(a, f2);
+        mul_small(a, f3);
+    }
+}
+
+// -1, 0 or 1 as a < b, a = b, a > b.
+int compare(const bignum& a, const bignum& b) {
+    if (a.n != b.n) return a.n < b.n ? -1 : 1;
+    for (std::size_t i = a.n; i-- > 0;)
+        if (a.limb[i] != b.limb[i]) return a.limb[i] < b.limb[i] ? -1 : 1;
+    return 0;
+}
+
+// a = a + b.
+void add_to(bignum& a, const bignum& b) {
+    for (std::size_t i = a.n; i < b.n; ++i) a.limb[i] = 0;
+    a.n = std::max(a.n, b.n);
+    std::uint64_t carry = 0;
+    for (std::size_t i = 0; i < a.n; ++i) {
+        const std::uint64_t s = std::uint64_t{a.limb[i]} + (i < b.n ? b.limb[i] : 0u) + carry;
+        a.limb[i] = static_cast<std::uint32_t>(s);
+        carry = s >> 32;
+    }
+    if (carry != 0) a.limb[a.n++] = static_cast<std::uint32_t>(carry);
+}
+
+// a = b - a when from_b, else a = a - b; the result must not be negative.
+void subtract(bignum& a, const bignum& b, bool from_b) {
+    for (std::size_t i = a.n; i < b.n; ++i) a.limb[i] = 0;
+    a.n = std::max(a.n, b.n);
+    std::int64_t borrow = 0;
+    for (std::size_t i = 0; i < a.n; ++i) {
+        const std::int64_t x = i < b.n ? b.limb[i] : 0;
+        const std::int64_t d = from_b ? x - a.limb[i] - borrow : a.limb[i] - x - borrow;
+        borrow = d < 0 ? 1 : 0;
+        a.limb[i] = static_cast<std::uint32_t>(d + (borrow << 32));
+    }
+    assert(borrow == 0);
+    while (a.n > 0 && a.limb[a.n - 1] == 0) --a.n;
+}
+
+// a as m 2^e, m from the leading three limbs (the limbs below change m by less than 2^-64).
+double mantissa(const bignum& a, int& e) {
+    double m = 0.0;
+    const std::size_t top = std::min<std::size_t>(a.n, 3);
+    for (std::size_t i = 0; i < top; ++i) m = m * 4294967296.0 + a.limb[a.n - 1 - i];
+    e = 32 * static_cast<int>(a.n - top);
+    return m;
+}
+
+// The ratio of consecutive Racah terms, t_k / t_(k-1) = -p(k) / q(k), as the factors of p and q.
+struct term_ratio {
+    std::uint32_t p[3], q[3];
+    term_ratio(int j1, int j2, int j3, int m1, int mt, int k)
+        : p{static_cast<std::uint32_t>(j1 + k - m1),
+            static_cast<std::uint32_t>(j3 + j2 - j1 - k + 1),
+            static_cast<std::uint32_t>(j3 + mt - k + 1)},
+          q{static_cast<std::uint32_t>(j1 + k - j2 - mt), static_cast<std::uint32_t>(k),
+            static_cast<std::uint32_t>(j2 + j3 + m1 - k + 1)} {}
+};
+
+// Sum over k = k0..kmax of the Racah terms t_k / t_k0, exactly: Horner's scheme from the last
+// term, x <- 1 - p(k) x / q(k), kept as a fraction num / den of integers, rounded once when
+// it becomes a double.
+double racah_ratio_sum(int j1, int j2, int j3, int m1, int mt, int k0, int kmax) {
+    if (kmax == k0) return 1.0;
+    // den + |num| starts at 2 and grows by at most 2 max(p, q) a step, which bounds the limbs.
+    std::size_t bits = 2;
+    for (int k = kmax; k > k0; --k) {
+        const term_ratio t(j1, j2, j3, m1, mt, k);
+        const std::uint64_t p = std::uint64_t{t.p[0]} * t.p[1] * t.p[2];
+        const std::uint64_t q = std::uint64_t{t.q[0]} * t.q[1] * t.q[2];
+        bits += 1 + static_cast<std::size_t>(std::bit_width(std::max(p, q)));
+    }
+    const std::size_t limbs = bits / 32 + 1;
+    // 48 limbs hold every symbol the program evaluates: the builders need up to 21, the
+    // zero-projection symbols of c3j0 up to (40 40 80) exactly 48.
+    constexpr std::size_t local_limbs = 48;
+    std::array<std::uint32_t, 2 * local_limbs> local;
+    std::vector<std::uint32_t> heap;
+    std::uint32_t* store = local.data();
+    if (limbs > local_limbs) {
+        heap.resize(2 * limbs);
+        store = heap.data();
+    }
+    bignum num{store, 1};
+    bignum den{store + std::max(limbs, local_limbs), 1};
+    num.limb[0] = 1;
+    den.limb[0] = 1;
+    bool negative = false;
+    for (int k = kmax; k > k0; --k) {
+        const term_ratio t(j1, j2, j3, m1, mt, k);
+        mul_factors(num, t.p[0], t.p[1], t.p[2]);
+        mul_factors(den, t.q[0], t.q[1], t.q[2]);
+        // num / den <- 1 - (+-num) / den, over the new denominator den.
+        if (negative) {
+            add_to(num, den);
+            negative = false;
+        } else if (compare(num, den) <= 0) {
+            subtract(num, den, true);
+        } else {
+            subtract(num, den, false);
+            negative = true;
+        }
+    }
+    if (num.n == 0) return 0.0;
+    int en = 0;
+    int ed = 0;
+    const double mn = mantissa(num, en);
+    const double md = mantissa(den, ed);
+    const double r = std::ldexp(mn / md, en - ed);
+    return negative ? -r : r;
+}
+
+// Clebsch-Gordan coefficient in double precision, within about 1e-13 relative of the exact
+// value: the prefactor and the first term are a product of factorial ratios (no
+// cancellation: one rounding per factor), and the alternating sum is taken exactly.
+double cgc_value(int j1, int j2, int j3, int m1, int m2) {
     const int mt = m1 + m2;
     int num[5] = {j3 + j1 - j2, j3 + j2 - j1, j1 + j2 - j3, j3 + mt, j3 - mt};
     int den[5] = {j1 + j2 + j3 + 1, j1 - m1, j1 + m1, j2 - m2, j2 + m2};
     for (int p = 0; p < 5; ++p)
-        if (num[p] < 0 || den[p] < 0) return 0.0f;
+        if (num[p] < 0 || den[p] < 0) return 0.0;
     const int k0 = std::max(0, mt + j2 - j1);
     const int kmax = std::min(j3 + j2 - j1, j3 + mt);
 
@@ -80,21 +223,21 @@ real cgc(int j1, int j2, int j3, int m1, int m2) {
     int den2[3] = {k0 > 0 ? k0 : j1 - j2 - mt, j3 + j2 - j1 - k0, j3 + mt - k0};
     ratio_pass(num2, den2, v, e);
     if ((j2 + k0 + m2) % 2 != 0) v = -v;
-    double t = v * pow1e10(e);
-    double s = t;
-    for (int k = k0 + 1; k <= kmax; ++k) {
-        const int pn = (j1 + k - m1) * (j3 + j2 - j1 - k + 1) * (j3 + mt - k + 1);
-        const int qd = (j1 + k - j2 - mt) * k * (j2 + j3 + m1 - k + 1);
-        t = -t * static_cast<double>(pn) / static_cast<double>(qd);
-        s = s + t;
-    }
-    return static_cast<real>(s);
+    return v * racah_ratio_sum(j1, j2, j3, m1, mt, k0, kmax) * pow1e10(e);
+}
+
+}  // namespace
+
+real cgc(int j1, int j2, int j3, int m1, int m2) {
+    return static_cast<real>(cgc_value(j1, j2, j3, m1, m2));
 }
 
 real c3j(int j1, int j2, int j3, int m1, int m2, int m3) {
     if (m1 + m2 + m3 != 0) return 0.0f;
-    const real sgn = (j1 - j2 - m3) % 2 == 0 ? 1.0f : -1.0f;
-    return cgc(j1, j2, j3, m1, m2) * sgn / std::sqrt(static_cast<real>(2 * j3 + 1));
+    // Formed in double and rounded once, so that the symbol is as exact as the coefficient.
+    const double sgn = (j1 - j2 - m3) % 2 == 0 ? 1.0 : -1.0;
+    const double c = cgc_value(j1, j2, j3, m1, m2);
+    return static_cast<real>(c * sgn / std::sqrt(static_cast<double>(2 * j3 + 1)));
 }
 
 int c3j0_triple(int lmin, int lmid, int lmax) {

@@ -9,11 +9,14 @@
 
 namespace korva {
 
-// <j1 m1, j2 m2 | j3 m1+m2>, Condon-Shortley phase, by Racah's formula with the factorials
-// paired into ratios and rescaled by 1e20 so that none overflows; 0 when a selection rule fails.
+// <j1 m1, j2 m2 | j3 m1+m2>, Condon-Shortley phase, by Racah's formula: the factorials paired
+// into ratios and rescaled by 1e20 so that none overflows, the alternating sum taken exactly in
+// integer arithmetic, so the result is the exact value rounded to single precision (up to
+// 1e-13 relative before that rounding); 0 when a selection rule fails.
 real cgc(int j1, int j2, int j3, int m1, int m2);
 
-// (j1 j2 j3; m1 m2 m3), from cgc; 0 when m1 + m2 + m3 != 0 or a selection rule fails.
+// (j1 j2 j3; m1 m2 m3), from cgc's double-precision value, rounded once to single precision;
+// 0 when m1 + m2 + m3 != 0 or a selection rule fails.
 real c3j(int j1, int j2, int j3, int m1, int m2, int m3);
 
 // Rank (from 1) of (lmin, lmid, lmax) in lexicographic order among the triples

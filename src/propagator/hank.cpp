@@ -4,33 +4,40 @@
 
 namespace korva {
 
-cplx hank(cplx rho, int l, real al) {
-    cplx s(1.0f, 0.0f);
+std::complex<double> hank_wide(std::complex<double> rho, int l, double al) {
+    using zd = std::complex<double>;
+    zd s(1.0, 0.0);
     if (l <= 0) return s;
     // z = i / (2 rho), dividing by the larger component of 2 rho = c + i d.
-    const real c = 2.0f * rho.real();
-    const real d = 2.0f * rho.imag();
-    cplx z;
+    const double c = 2.0 * rho.real();
+    const double d = 2.0 * rho.imag();
+    zd z;
     if (std::fabs(d) > std::fabs(c)) {
-        const real r = c / d;
-        const real q = c * r + d;
-        z = cplx(1.0f / q, r / q);
+        const double r = c / d;
+        const double q = c * r + d;
+        z = zd(1.0 / q, r / q);
     } else {
-        const real r = d / c;
-        const real q = c + d * r;
-        z = cplx(r / q, 1.0f / q);
+        const double r = d / c;
+        const double q = c + d * r;
+        z = zd(r / q, 1.0 / q);
     }
-    cplx t(al * z.real(), al * z.imag());
-    s = cplx(s.real() + t.real(), s.imag() + t.imag());
+    zd t(al * z.real(), al * z.imag());
+    s = zd(s.real() + t.real(), s.imag() + t.imag());
     if (l == 1) return s;
     for (int n = 2; n <= l; ++n) {
         // Ratio of consecutive coefficients, (l + n)(l - n + 1) / n, formed from al.
-        const real f = al / static_cast<real>(n) - static_cast<real>(n - 1);
-        t = cmul(t, z);
-        t = cplx(t.real() * f, t.imag() * f);
-        s = cplx(s.real() + t.real(), s.imag() + t.imag());
+        const double f = al / static_cast<double>(n) - static_cast<double>(n - 1);
+        t = zd(t.real() * z.real() - t.imag() * z.imag(),
+               t.real() * z.imag() + t.imag() * z.real());
+        t = zd(t.real() * f, t.imag() * f);
+        s = zd(s.real() + t.real(), s.imag() + t.imag());
     }
     return s;
+}
+
+cplx hank(cplx rho, int l, real al) {
+    const std::complex<double> s = hank_wide(std::complex<double>(rho), l, static_cast<double>(al));
+    return cplx(static_cast<real>(s.real()), static_cast<real>(s.imag()));
 }
 
 }  // namespace korva

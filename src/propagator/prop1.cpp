@@ -19,16 +19,21 @@ void build(prop1_table& t, int lmax, int mmax) {
     t.coe.clear();
     t.sq.assign(static_cast<std::size_t>(std::max(0, (lmax + 1) * (lmax + 2) / 2)), 0.0f);
     t.h.assign(static_cast<std::size_t>(std::max(0, 2 * lmax + 1)), cplx(0.0f, 0.0f));
+    std::vector<real> a;
     for (int l = 0; l <= lmax; ++l) {
         for (int lp = 0; lp <= l; ++lp) {
             t.sq[static_cast<std::size_t>(l * (l + 1) / 2 + lp)] =
                 std::sqrt(static_cast<real>((2 * lp + 1) * (2 * l + 1)));
+            // (2l''+1) (l l' l''; 0 0 0) at l'', the same for every m.
+            a.assign(static_cast<std::size_t>(l + lp + 1), 0.0f);
+            for (int l2 = l - lp; l2 <= l + lp; l2 += 2)
+                a[static_cast<std::size_t>(l2)] =
+                    static_cast<real>(2 * l2 + 1) * c3j(l, lp, l2, 0, 0, 0);
             for (int m = 0; m <= std::min(lp, mmax); ++m) {
                 const real sgn = m % 2 == 0 ? 1.0f : -1.0f;
-                for (int l2 = l - lp; l2 <= l + lp; l2 += 2) {
-                    const real a = static_cast<real>(2 * l2 + 1) * c3j(l, lp, l2, 0, 0, 0);
-                    t.coe.push_back(sgn * a * c3j(l, lp, l2, m, -m, 0));
-                }
+                for (int l2 = l - lp; l2 <= l + lp; l2 += 2)
+                    t.coe.push_back(sgn * a[static_cast<std::size_t>(l2)] *
+                                    c3j(l, lp, l2, m, -m, 0));
             }
         }
     }

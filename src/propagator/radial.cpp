@@ -8,24 +8,28 @@
 namespace korva {
 
 cplx radial_factor(cplx rho, int l) {
-    const real al = static_cast<real>((l + 1) * l);
-    const cplx sl = hank(rho, l, al);
-    const real a = sl.real();
-    const real b = sl.imag();
-    const real c = rho.real();
-    const real d = rho.imag();
-    cplx h;
+    const double al = static_cast<double>(static_cast<real>((l + 1) * l));
+    const std::complex<double> sl = hank_wide(std::complex<double>(rho), l, al);
+    const double a = sl.real();
+    const double b = sl.imag();
+    const double c = rho.real();
+    const double d = rho.imag();
+    double hr, hi;
     if (std::fabs(d) > std::fabs(c)) {
-        const real r = c / d;
-        const real q = c * r + d;
-        h = cplx((a * r + b) / q, (b * r - a) / q);
+        const double r = c / d;
+        const double q = c * r + d;
+        hr = (a * r + b) / q;
+        hi = (b * r - a) / q;
     } else {
-        const real r = d / c;
-        const real q = c + d * r;
-        h = cplx((a + b * r) / q, (b - a * r) / q);
+        const double r = d / c;
+        const double q = c + d * r;
+        hr = (a + b * r) / q;
+        hi = (b - a * r) / q;
     }
     // exp(i rho) with the exponent formed as (-Im rho, Re rho).
-    return cmul(h, std::exp(cplx(-d, c)));
+    const std::complex<double> e = std::exp(std::complex<double>(-d, c));
+    return cplx(static_cast<real>(hr * e.real() - hi * e.imag()),
+                static_cast<real>(hr * e.imag() + hi * e.real()));
 }
 
 }  // namespace korva

@@ -5,8 +5,11 @@
 
 namespace korva {
 
-// H_l(rho) in single precision: S_l from hank, divided by rho (scaled division), times
-// exp(i rho). rho must not be 0.
+// H_l(rho) for the single-precision argument rho: S_l from hank_wide, divided by rho (scaled
+// division) and times exp(i rho), all in double precision and rounded once, so it is finite and
+// good to about a single-precision rounding wherever H_l fits single precision, even where S_l
+// or S_l / rho alone would not. Infinite where H_l itself does not fit (large l at small
+// |rho|). rho must not be 0.
 cplx radial_factor(cplx rho, int l);
 
 }  // namespace korva

@@ -125,7 +125,7 @@ TEST(Prop1, TooManyCoefficientsReportsNindAndStillComputes) {
     const auto res = run(t, 18, 18, testing::k_of(b), static_cast<real>(b.r));
     EXPECT_EQ(res.out,
               testing::count_line(13300, 18) + testing::nind_message("  \"PROP1\"", 13300));
-    const oracle::block_reference ref(b, 18, oracle::symbols::korva);
+    const oracle::block_reference ref(b, 18);
     const double tol = testing::tolerance_ulps(18, std::abs(b.k * b.r));
     check_block(res.gg.data(), ld, 18, 18, ref, tol, "lmax 18");
 }
@@ -139,7 +139,7 @@ TEST(Prop1, CutoffWarningOnEveryCallAboveEighteen) {
     EXPECT_EQ(second.out, testing::cutoff_warning("PROP1", 19));
     EXPECT_EQ(run(t, 18, 2, testing::k_of(b), static_cast<real>(b.r)).out, "");
     // Past the warning the block is still the closed form.
-    const oracle::block_reference ref(b, 19, oracle::symbols::korva);
+    const oracle::block_reference ref(b, 19);
     check_block(second.gg.data(), ld, 19, 2, ref, testing::tolerance_ulps(19, std::abs(b.k * b.r)),
                 "lmax 19");
 }
@@ -160,7 +160,7 @@ TEST(Prop1, LargerLaterCallIsRebuiltNotReadPastTheTable) {
     const oracle::bond b{1.0, 0.0, oracle::zd(1.2, 0.04), 4.0};
     const auto res = run(t, 6, 2, testing::k_of(b), static_cast<real>(b.r));
     EXPECT_EQ(res.out, "");
-    const oracle::block_reference ref(b, 6, oracle::symbols::korva);
+    const oracle::block_reference ref(b, 6);
     check_block(res.gg.data(), ld, 6, 2, ref, testing::tolerance_ulps(6, std::abs(b.k * b.r)),
                 "rebuilt");
 }
