@@ -4,23 +4,23 @@
 
 namespace korva {
 
+std::complex<double> smith_divide(std::complex<double> num, std::complex<double> den) {
+    const double a = num.real(), b = num.imag(), c = den.real(), d = den.imag();
+    if (std::fabs(d) > std::fabs(c)) {
+        const double r = c / d;
+        const double q = c * r + d;
+        return {(a * r + b) / q, (b * r - a) / q};
+    }
+    const double r = d / c;
+    const double q = c + d * r;
+    return {(a + b * r) / q, (b - a * r) / q};
+}
+
 std::complex<double> hank_wide(std::complex<double> rho, int l, double al) {
     using zd = std::complex<double>;
     zd s(1.0, 0.0);
     if (l <= 0) return s;
-    // z = i / (2 rho), dividing by the larger component of 2 rho = c + i d.
-    const double c = 2.0 * rho.real();
-    const double d = 2.0 * rho.imag();
-    zd z;
-    if (std::fabs(d) > std::fabs(c)) {
-        const double r = c / d;
-        const double q = c * r + d;
-        z = zd(1.0 / q, r / q);
-    } else {
-        const double r = d / c;
-        const double q = c + d * r;
-        z = zd(r / q, 1.0 / q);
-    }
+    const zd z = smith_divide(zd(0.0, 1.0), 2.0 * rho);  // i / (2 rho)
     zd t(al * z.real(), al * z.imag());
     s = zd(s.real() + t.real(), s.imag() + t.imag());
     if (l == 1) return s;

@@ -13,6 +13,10 @@ namespace korva {
 // caller. 1 for l <= 0; rho must not be 0.
 std::complex<double> hank_wide(std::complex<double> rho, int l, double al);
 
+// num / den by Smith's scaled division: the larger component of den divides first, so no
+// intermediate overflows where the quotient fits.
+std::complex<double> smith_divide(std::complex<double> num, std::complex<double> den);
+
 // hank_wide of the widened arguments, rounded to single precision (infinite where S_l itself
 // does not fit).
 cplx hank(cplx rho, int l, real al);

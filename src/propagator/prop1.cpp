@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "common/channels.hpp"
 #include "common/textio.hpp"
 #include "propagator/cgc.hpp"
 #include "propagator/prop_common.hpp"
@@ -44,29 +45,19 @@ void build(prop1_table& t, int lmax, int mmax) {
 
 void prop1(prop1_table& t, std::ostream& out, int /*ltab*/, int ld, int lmax, int mmax, cplx k,
            real r, cplx* gg) {
-    if (lmax > LCUT) write_cutoff_warning(out, "PROP1", lmax);
-    if (!t.built) {
-        build(t, lmax, mmax);
-        report_coefficients(out, static_cast<int>(t.coe.size()), lmax, NIND,
-                            "SUBROUTINE  \"PROP1\" INCREASE PARAMETER NIND TO");
-        t.built = true;
-    } else if (lmax > t.lmax || mmax != t.mmax) {
-        // Outside the calling contract (the driver's set-up call has the largest cut-off and
-        // the run's mmax): rebuild rather than read coefficients that were never made.
-        build(t, lmax, mmax);
-    }
+    prepare_table(t, out, "PROP1", LCUT, NIND, "SUBROUTINE  \"PROP1\" INCREASE PARAMETER NIND TO",
+                  lmax, mmax, build);
 
     const cplx rho(k.real() * r, k.imag() * r);
     for (int l = 0; l <= 2 * lmax; ++l) t.h[static_cast<std::size_t>(l)] = radial_factor(rho, l);
 
-    const prop_layout lay(lmax, mmax);
     const real* coe = t.coe.data();
     const cplx* h = t.h.data();
     for (int l = 0; l <= lmax; ++l) {
-        const int i1 = lay.centre(l);
+        const int i1 = layout_centre(l, mmax);
         const int mu = std::min(l, mmax);
         for (int lp = 0; lp <= l; ++lp) {
-            const int i2 = lay.centre(lp);
+            const int i2 = layout_centre(lp, mmax);
             const int mup = std::min(lp, mmax);
             const real sqv = t.sq[static_cast<std::size_t>(l * (l + 1) / 2 + lp)];
             for (int m = 0; m <= mu; ++m) {

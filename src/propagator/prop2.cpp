@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/channels.hpp"
 #include "common/textio.hpp"
 #include "propagator/prop_coeffs.hpp"
 #include "propagator/prop_common.hpp"
@@ -24,16 +25,8 @@ void build(prop2_table& t, int lmax, int mmax) {
 
 void prop2(prop2_table& t, std::ostream& out, int /*ltab*/, int ld, int lmax, int mmax, cplx k,
            real r, const real* ycol, cplx* gg) {
-    if (lmax > LCUT) write_cutoff_warning(out, "PROP2", lmax);
-    if (!t.built) {
-        build(t, lmax, mmax);
-        report_coefficients(out, static_cast<int>(t.coe.size()), lmax, NIND,
-                            "SUBROUTINE \"PROP2\" INCREASE PARAMETER NIND TO");
-        t.built = true;
-    } else if (lmax > t.lmax || mmax != t.mmax) {
-        // Outside the calling contract: rebuild rather than read coefficients never made.
-        build(t, lmax, mmax);
-    }
+    prepare_table(t, out, "PROP2", LCUT, NIND, "SUBROUTINE \"PROP2\" INCREASE PARAMETER NIND TO",
+                  lmax, mmax, build);
 
     const cplx rho(k.real() * r, k.imag() * r);
     cplx* hy = t.hy.data();
@@ -42,15 +35,14 @@ void prop2(prop2_table& t, std::ostream& out, int /*ltab*/, int ld, int lmax, in
         for (int m = -l; m <= l; ++m) hy[l * (l + 1) + m] = ycol[l * (l + 1) + m] * hl;
     }
 
-    const prop_layout lay(lmax, mmax);
     const real* coe = t.coe.data();
     const real* sq = t.sq.data();
     for (int l = 0; l <= lmax; ++l) {
-        const int i1 = lay.centre(l);
+        const int i1 = layout_centre(l, mmax);
         const int mu = std::min(l, mmax);
         for (int lp = 0; lp <= l; ++lp) {
             const real sqv = *sq++;
-            const int i2 = lay.centre(lp);
+            const int i2 = layout_centre(lp, mmax);
             const int mup = std::min(lp, mmax);
             for (int m = 0; m <= mu; ++m) {
                 for (int mp = -mup; mp <= mup; ++mp) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 
+#include "common/channels.hpp"
 #include "common/textio.hpp"
 #include "propagator/hank.hpp"
 #include "propagator/prop_coeffs.hpp"
@@ -28,16 +29,8 @@ void build(prop3_table& t, int lmax, int mmax) {
 
 void prop3(prop3_table& t, std::ostream& out, int /*ltab*/, int ld, int lmax, int mmax, cplx k,
            real r, const real* ycol, real phi, cplx* gg) {
-    if (lmax > LCUT) write_cutoff_warning(out, "PROP3", lmax);
-    if (!t.built) {
-        build(t, lmax, mmax);
-        report_coefficients(out, static_cast<int>(t.coe.size()), lmax, NIND,
-                            "SUBROUTINE \"PROP3\" INCREASE PARAMETER NIND TO");
-        t.built = true;
-    } else if (lmax > t.lmax || mmax != t.mmax) {
-        // Outside the calling contract: rebuild rather than read coefficients never made.
-        build(t, lmax, mmax);
-    }
+    prepare_table(t, out, "PROP3", LCUT, NIND, "SUBROUTINE \"PROP3\" INCREASE PARAMETER NIND TO",
+                  lmax, mmax, build);
 
     // exp(i m phi) depends on m alone: one exponential per m, the same value for every l.
     // Formed in double and rounded once: m phi in single precision would be off by up to
@@ -55,15 +48,14 @@ void prop3(prop3_table& t, std::ostream& out, int /*ltab*/, int ld, int lmax, in
             hy[l * (l + 1) + m] = cmul(ycol[l * (l + 1) + m] * hl, phase[m]);
     }
 
-    const prop_layout lay(lmax, mmax);
     const real* coe = t.coe.data();
     const real* sq = t.sq.data();
     for (int l = 0; l <= lmax; ++l) {
-        const int i1 = lay.centre(l);
+        const int i1 = layout_centre(l, mmax);
         const int mu = std::min(l, mmax);
         for (int lp = 0; lp <= l; ++lp) {
             const real sqv = *sq++;
-            const int i2 = lay.centre(lp);
+            const int i2 = layout_centre(lp, mmax);
             const int mup = std::min(lp, mmax);
             for (int m = 0; m <= mu; ++m) {
                 for (int mp = -mup; mp <= mup; ++mp) {

@@ -1,5 +1,5 @@
-// What the three propagator builders share: the channel numbering of a call, access to the
-// column-major block, the coefficient-count line and the capacity messages.
+// What the three propagator builders share: access to the column-major block, the first-call
+// preparation of their tables, the coefficient-count line and the capacity messages.
 #pragma once
 #include <algorithm>
 #include <cstddef>
@@ -9,20 +9,6 @@
 #include "common/types.hpp"
 
 namespace korva {
-
-// Channel numbering of one call with cut-offs lmax and mmax.
-struct prop_layout {
-    int mm0, mm1, mm2, ndim;
-    prop_layout(int lmax, int mmax)
-        : mm0(std::min(lmax, mmax)),
-          mm1(2 * mm0 + 1),
-          mm2((mm0 + 1) * (mm0 + 1)),
-          ndim((lmax - mm0) * mm1 + mm2) {}
-    // 1-based number of channel (l, 0).
-    int centre(int l) const {
-        return l <= mm0 ? l * (l + 1) + 1 : (l - mm0 - 1) * mm1 + mm2 + mm0 + 1;
-    }
-};
 
 // Element (a, b), 1-based, of a column-major block with leading dimension ld.
 inline cplx& gg_at(cplx* gg, int ld, int a, int b) {
@@ -38,5 +24,22 @@ void report_coefficients(std::ostream& out, int ind, int lmax, int nind, const c
 
 // The cut-off warning of builder `name` ("PROP1", ...), written on every call above its limit.
 void write_cutoff_warning(std::ostream& out, const char* name, int lmax);
+
+// What every builder does first: the cut-off warning above lcut; on the first call the table
+// for lmax and mmax and its report (`where` as for report_coefficients). A later call outside
+// the calling contract (a larger lmax or another mmax than the first call's) rebuilds rather
+// than read coefficients that were never made.
+template <class Table, class Build>
+void prepare_table(Table& t, std::ostream& out, const char* name, int lcut, int nind,
+                   const char* where, int lmax, int mmax, Build build) {
+    if (lmax > lcut) write_cutoff_warning(out, name, lmax);
+    if (!t.built) {
+        build(t, lmax, mmax);
+        report_coefficients(out, static_cast<int>(t.coe.size()), lmax, nind, where);
+        t.built = true;
+    } else if (lmax > t.lmax || mmax != t.mmax) {
+        build(t, lmax, mmax);
+    }
+}
 
 }  // namespace korva
