@@ -42,6 +42,27 @@ bool iequals(std::string_view a, std::string_view b) {
 }  // namespace
 
 namespace {
+// NaN or Inf (any case, Inf also as "infinity") after an optional sign; false for anything else.
+bool special_real(std::string_view body, bool neg, double& special) {
+    if (iequals(body, "nan")) {
+        special = std::numeric_limits<double>::quiet_NaN();
+        return true;
+    }
+    if (iequals(body, "inf") || iequals(body, "infinity")) {
+        special = neg ? -std::numeric_limits<double>::infinity()
+                      : std::numeric_limits<double>::infinity();
+        return true;
+    }
+    return false;
+}
+
+// Appends the digits at body[i..] to s; returns how many.
+int take_digits(std::string_view body, std::size_t& i, std::string& s) {
+    int n = 0;
+    while (i < body.size() && body[i] >= '0' && body[i] <= '9') s += body[i++], ++n;
+    return n;
+}
+
 // Rewrites a real token into the form strtod/strtof take ("D" exponents become "e");
 // sets special for NaN and Inf. False if the token is not a number.
 bool normalise_real(std::string_view tok, std::string& s, double& special, bool& is_special) {
@@ -53,39 +74,24 @@ bool normalise_real(std::string_view tok, std::string& s, double& special, bool&
         neg = body[0] == '-';
         body.remove_prefix(1);
     }
-    if (iequals(body, "nan")) {
-        special = std::numeric_limits<double>::quiet_NaN();
-        is_special = true;
-        return true;
-    }
-    if (iequals(body, "inf") || iequals(body, "infinity")) {
-        special = neg ? -std::numeric_limits<double>::infinity()
-                      : std::numeric_limits<double>::infinity();
-        is_special = true;
-        return true;
-    }
+    if (special_real(body, neg, special)) return is_special = true;
     // mantissa: digits [. digits], at least one digit; exponent: [eEdD][sign]digits
     s.clear();
     if (neg) s += '-';
     std::size_t i = 0;
-    int ndig = 0;
-    while (i < body.size() && body[i] >= '0' && body[i] <= '9') s += body[i++], ++ndig;
+    int ndig = take_digits(body, i, s);
     if (i < body.size() && body[i] == '.') {
         s += body[i++];
-        while (i < body.size() && body[i] >= '0' && body[i] <= '9') s += body[i++], ++ndig;
+        ndig += take_digits(body, i, s);
     }
     if (ndig == 0) return false;
-    if (i < body.size()) {
-        char e = body[i];
-        if (e != 'e' && e != 'E' && e != 'd' && e != 'D') return false;
-        s += 'e';
-        ++i;
-        if (i < body.size() && (body[i] == '+' || body[i] == '-')) s += body[i++];
-        int nexp = 0;
-        while (i < body.size() && body[i] >= '0' && body[i] <= '9') s += body[i++], ++nexp;
-        if (nexp == 0 || i != body.size()) return false;
-    }
-    return true;
+    if (i == body.size()) return true;
+    const char e = body[i];
+    if (e != 'e' && e != 'E' && e != 'd' && e != 'D') return false;
+    s += 'e';
+    ++i;
+    if (i < body.size() && (body[i] == '+' || body[i] == '-')) s += body[i++];
+    return take_digits(body, i, s) > 0 && i == body.size();
 }
 }  // namespace
 
