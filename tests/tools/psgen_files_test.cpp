@@ -213,8 +213,8 @@ TEST(psgen_files, real_energy_reads_back_unitary) {
     fs::remove_all(d);
 }
 
-// Each example's data is what its committed input produces (regenerated here and compared at
-// single-precision level). Missing files fail.
+// Each example's data is what its committed input and deck produce (regenerated here and
+// compared at single-precision level). Missing files fail.
 TEST(psgen_files, example_data_regenerates) {
     const struct {
         const char* dir;
@@ -231,6 +231,7 @@ TEST(psgen_files, example_data_regenerates) {
         ASSERT_TRUE(fs::exists(src / ex.input)) << src / ex.input;
         const fs::path d = scratch_dir(std::string("example_") + ex.dir);
         fs::copy_file(src / ex.input, d / ex.input);
+        fs::copy_file(src / "deck.in", d / "deck.in");  // the cluster of the potential
         ASSERT_EQ(run_psgen(d, ex.input), 0) << ex.dir;
         for (const char* name : {ex.ps, ex.xs}) {
             const text_file have = read_numbers(src / name), want = read_numbers(d / name);

@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
                   << " type(s), " << tb.xs.front().size() << " cross-section record(s) per point\n";
         for (std::size_t it = 0; it < p.types.size(); ++it)
             std::cout << "  type " << it + 1 << ": Z = " << p.types[it].z
-                      << ", rmt = " << p.types[it].rmt << " Bohr, l cut " << tb.lcut.front()[it]
+                      << ", rmt = " << tb.rmt[it] << " Bohr, l cut " << tb.lcut.front()[it]
                       << " .. " << tb.lcut.back()[it] << "\n";
         std::cout << "  wrote " << p.phase_file << " and " << p.xs_file << "\n";
         return 0;
