@@ -189,9 +189,9 @@ atom_solution solve_atom(double z, const configuration& c, const atom_options& o
     double shift = 1.0;  // largest eigenvalue change of the last iteration, Hartree
     for (int it = 1; it <= 300; ++it) {
         try {
-            // Eigenvalues a thousand times closer than they still move: no iteration is spent
-            // on digits the next potential changes; 1e-13 once the shifts reach 1e-10.
-            solve_orbitals(g, z, u, o.relativistic, std::clamp(1.0e-4 * shift, 1.0e-13, 1.0e-6),
+            // Eigenvalues 1e5 times closer than they still move (relative, at most 1e-7): no
+            // shot is spent on digits the next potential changes; 1e-13 from shifts of 1e-8 on.
+            solve_orbitals(g, z, u, o.relativistic, std::clamp(1.0e-5 * shift, 1.0e-13, 1.0e-7),
                            a.orbitals);
         } catch (const psgen_error&) {
             // A Pulay step can overshoot so far that an open shell is not bound: go back to the
