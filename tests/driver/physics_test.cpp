@@ -30,7 +30,9 @@ std::vector<double> signal(const std::string& tag, const std::vector<atom>& atom
     std::ostringstream deck;
     deck.precision(10);
     deck << "cu.ps\ncu.xs\nphy\n" << atoms.size() << '\n';
-    for (const atom& a : atoms) deck << a.x << ' ' << a.y << ' ' << a.z << " 1\n";
+    // The absorber is phase set 1 (the atom with the core hole), every other atom set 2.
+    for (std::size_t i = 0; i < atoms.size(); ++i)
+        deck << atoms[i].x << ' ' << atoms[i].y << ' ' << atoms[i].z << (i == 0 ? " 1\n" : " 2\n");
     deck << "0\n" << controls << "\n2 0 0 8979 1\n0\n1 2.5 0.05\n0\n";
     const test::program_run r = test::run_in(dir, deck.str());
     EXPECT_EQ(r.status, 0) << r.err;

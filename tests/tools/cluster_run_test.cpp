@@ -151,12 +151,14 @@ TEST(cluster_run, fcc_copper_from_cif_to_spectrum) {
     const tool_run c = run_in(
         d, cluster_cmd("cu_fcc.cif --absorber Cu1 --radius 3 --deck deck.in --psgen cu.psgen"));
     ASSERT_EQ(c.status, 0) << c.err;
-    // The psgen input: both Cu sets with half the 2.5562 A bond in the program's Bohr (0.529 A),
+    // The psgen input: the self-consistent model on the deck's atoms, a Cu type per phase set,
     // and the Cu K edge of the X-ray Data Booklet.
     const std::string psgen = read_file(d / "cu.psgen");
-    EXPECT_NE(psgen.find("type 29 2.4161   # set 1"), std::string::npos) << psgen;
-    EXPECT_NE(psgen.find("type 29 2.4161   # set 2"), std::string::npos) << psgen;
-    EXPECT_NE(psgen.find("edge_ev 8979 "), std::string::npos) << psgen;
+    for (const char* line :
+         {"\nmodel self-consistent\ndeck deck.in\n",
+          "\ntype Cu   # set 1: the absorber (core hole)\n",
+          "\ntype Cu   # set 2; nearest neighbour 2.5562 A\n", "\nedge K\n", "\nedge_ev 8979 "})
+        EXPECT_NE(psgen.find(line), std::string::npos) << line << "\n" << psgen;
     EXPECT_DOUBLE_EQ(edge_energy(29, edge::k), 8979.0);
     EXPECT_DOUBLE_EQ(edge_energy(26, edge::l3), 706.8);
     EXPECT_EQ(edge_energy(92 + 1, edge::k), 0.0);
@@ -170,11 +172,33 @@ TEST(cluster_run, fcc_copper_from_cif_to_spectrum) {
     const tool_run k = run_in(d, std::string("'") + KORVA_BINARY + "' < deck.in");
     ASSERT_EQ(k.status, 0) << k.out << k.err;
     expect_spectrum(d, "cuk", k.out);
+
+    // The deck is named from the psgen input's folder, where korva-psgen runs; without a deck
+    // there is no cluster potential, and nothing is written.
+    fs::create_directory(d / "sub");
+    const std::pair<const char*, const char*> paths[] = {
+        {"--deck sub/d.in --psgen sub/p.in", "\ndeck d.in\n"},
+        {"--deck d.in --psgen sub/q.in", "\ndeck ../d.in\n"}};
+    for (const auto& [args, line] : paths) {
+        const tool_run r = run_in(d, cluster_cmd("cu_fcc.cif --absorber Cu1 --radius 3 ") + args);
+        ASSERT_EQ(r.status, 0) << args << r.err;
+        const std::string text =
+            read_file(d / (std::string(args).substr(std::string(args).rfind(' ') + 1)));
+        EXPECT_NE(text.find(line), std::string::npos) << args << "\n" << text;
+    }
+    const tool_run alone =
+        run_in(d, cluster_cmd("cu_fcc.cif --absorber Cu1 --radius 3 --psgen lone.in"));
+    EXPECT_EQ(alone.status, 1);
+    EXPECT_NE(alone.err.find("korva-cluster: --psgen needs --deck"), std::string::npos)
+        << alone.err;
+    EXPECT_EQ(alone.out, "");
+    EXPECT_FALSE(fs::exists(d / "lone.in"));
 }
 
 TEST(cluster_run, copper_block_runs_the_cu_k_example) {
     // The cu-k deck with its 19 hand-written atoms replaced by the tool's first shell (13 atoms:
-    // enough to show the block is read, and quick), both phase sets mapped to the example's one.
+    // enough to show the block is read, and quick); its phase sets are the example's: the
+    // absorber, then the other copper atoms.
     const fs::path d = scratch_dir("cluster_cuk");
     const fs::path ex = fs::path(KORVA_SOURCE_DIR) / "examples/cu-k";
     for (const char* f : {"deck.in", "cu.ps", "cu.xs"}) fs::copy_file(ex / f, d / f);
@@ -188,11 +212,7 @@ TEST(cluster_run, copper_block_runs_the_cu_k_example) {
     ASSERT_EQ(deck[3], "19");
     std::string text;
     for (std::size_t i = 0; i < 3; ++i) text += deck[i] + "\n";
-    for (std::string line : block) {
-        const auto p = line.find("   2  /");
-        if (p != std::string::npos) line.replace(p, 7, "   1  /");
-        text += line + "\n";
-    }
+    text += c.out;
     for (std::size_t i = 4 + 19; i < deck.size(); ++i) text += deck[i] + "\n";
     write_file(d / "deck.in", text);
     const tool_run k = run_in(d, std::string("'") + KORVA_BINARY + "' < deck.in");

@@ -194,7 +194,8 @@ TEST(psgen_files, records_grouping_and_conjugation) {
 TEST(psgen_files, real_energy_reads_back_unitary) {
     const fs::path d = scratch_dir("unitary");
     write_text(d / "u.psgen",
-               "model thomas-fermi\ntype 29 2.4\nenergy_list 0.5 2 8 30\nlmax 8\nedge 660\nphase_file u.ps\n"
+               "model thomas-fermi\ntype 29 2.4\nenergy_list 0.5 2 8 30\nlmax 8\nedge "
+               "660\nphase_file u.ps\n"
                "xs_file u.xs\n");
     ASSERT_EQ(run_psgen(d, "u.psgen"), 0);
     const text_file ps = read_numbers(d / "u.ps");
@@ -212,8 +213,8 @@ TEST(psgen_files, real_energy_reads_back_unitary) {
     fs::remove_all(d);
 }
 
-// Each example's data is what its committed input produces (regenerated here and compared at
-// single-precision level). Missing files fail.
+// Each example's data is what its committed input and deck produce (regenerated here and
+// compared at single-precision level). Missing files fail.
 TEST(psgen_files, example_data_regenerates) {
     const struct {
         const char* dir;
@@ -230,6 +231,7 @@ TEST(psgen_files, example_data_regenerates) {
         ASSERT_TRUE(fs::exists(src / ex.input)) << src / ex.input;
         const fs::path d = scratch_dir(std::string("example_") + ex.dir);
         fs::copy_file(src / ex.input, d / ex.input);
+        fs::copy_file(src / "deck.in", d / "deck.in");  // the cluster of the potential
         ASSERT_EQ(run_psgen(d, ex.input), 0) << ex.dir;
         for (const char* name : {ex.ps, ex.xs}) {
             const text_file have = read_numbers(src / name), want = read_numbers(d / name);
@@ -264,9 +266,37 @@ TEST(psgen_files, bad_input_writes_nothing) {
     fs::remove_all(d);
 }
 
+// A name that is a symbolic link gets its text written to the file it points to, and stays a
+// link; a link to a device (here /dev/null) writes to the device. An output that cannot be
+// written ends with status 3 and leaves neither file (nor a temporary one) behind.
+TEST(psgen_files, outputs_follow_links_and_fail_cleanly) {
+    const fs::path d = scratch_dir("links");
+    const std::string input = "model thomas-fermi\ntype 29 2.4\nenergies 1 2 2\nedge 660\nlmax 4\n";
+    fs::create_directory(d / "data");
+    write_text(d / "data" / "real.ps", "old\n");
+    fs::create_symlink("data/real.ps", d / "link.ps");
+    fs::create_symlink("/dev/null", d / "null.xs");
+    write_text(d / "l.psgen", input + "phase_file link.ps\nxs_file null.xs\n");
+    ASSERT_EQ(run_psgen(d, "l.psgen"), 0);
+    EXPECT_TRUE(fs::is_symlink(d / "link.ps"));
+    EXPECT_TRUE(fs::is_symlink(d / "null.xs"));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_EQ(read_numbers(d / "data" / "real.ps").records.size(), 2u * 5u);  // 2 points, l 0..4
+    EXPECT_FALSE(fs::exists(d / "data" / "real.ps.tmp"));
+
+    write_text(d / "w.psgen", input + "phase_file w.ps\nxs_file missing/w.xs\n");
+    EXPECT_EQ(run_psgen(d, "w.psgen"), 3);
+    std::ifstream log(d / "psgen.log");
+    const std::string msg((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_NE(msg.find("korva-psgen: cannot write missing/w.xs: "), std::string::npos) << msg;
+    for (const char* f : {"w.ps", "w.ps.tmp"}) EXPECT_FALSE(fs::exists(d / f)) << f;
+    fs::remove_all(d);
+}
+
 TEST(psgen_files, input_checks) {
     const std::string ok =
-        "model thomas-fermi\ntype 29 2.4\nenergies 0.3 36 70\nedge 660\nphase_file a.ps\nxs_file a.xs\n";
+        "model thomas-fermi\ntype 29 2.4\nenergies 0.3 36 70\nedge 660\nphase_file a.ps\nxs_file "
+        "a.xs\n";
     {
         std::istringstream in(ok);
         const psgen_input p = read_psgen_input(in);

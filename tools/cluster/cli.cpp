@@ -63,6 +63,24 @@ void check_outputs(const options& o) {
             wrong(*f + ": the output would overwrite the structure file");
     if (!o.deck.empty() && !o.psgen.empty() && same_file(o.deck, o.psgen))
         wrong(o.deck + ": --deck and --psgen name the same file");
+    if (!o.psgen.empty() && o.deck.empty())
+        wrong(
+            "--psgen needs --deck: the korva-psgen input names the deck whose atoms make the "
+            "cluster potential");
+}
+
+// The deck as the psgen input names it: relative to the psgen input's folder, where korva-psgen
+// runs (an absolute path when there is no relative one).
+std::string deck_for_psgen(const options& o) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path deck = fs::absolute(o.deck, ec).lexically_normal();
+    const fs::path dir = fs::absolute(o.psgen, ec).lexically_normal().parent_path();
+    const fs::path rel = deck.lexically_relative(dir);
+    const std::string name = rel.empty() ? deck.string() : rel.string();
+    if (name.find_first_of(" \t#") != std::string::npos)
+        wrong("--deck " + o.deck + ": korva-psgen reads a file name without blanks or '#'");
+    return name;
 }
 
 // The file a name stands for: a symbolic link is followed, so that the rename below replaces
@@ -139,7 +157,7 @@ std::vector<std::pair<std::string, std::string>> data_files(const structure& s, 
     const deck_names names = names_for(s.name, abs.element, o.e);
     if (!o.deck.empty()) files.push_back({o.deck, deck_text(cl, names, o.e, e_ev)});
     if (!o.psgen.empty())
-        files.push_back({o.psgen, psgen_text(cl, names, o.e, e_ev,
+        files.push_back({o.psgen, psgen_text(cl, names, o.e, e_ev, deck_for_psgen(o),
                                              s.path + ", absorber " + who_text(s, absorber))});
     return files;
 }
@@ -228,7 +246,8 @@ STRUCTURE     small-molecule CIF (symmetry from the listed operations, else the 
 --max-atoms   2 to 99, default 99: whole shells only, the cluster ends before the first shell
               that does not fit (atoms within 0.001 A of one distance are one shell)
 --deck FILE   writes a whole deck (prompts 1 to 12) for the cluster
---psgen FILE  writes a korva-psgen input for the cluster's phase sets
+--psgen FILE  writes a korva-psgen input for the cluster's phase sets (needs --deck: its
+              self-consistent potential comes from the deck's atoms)
 --edge        K (default) or L3: the edge of the deck and psgen input
 
 Phase sets: 1 is the absorber alone (it carries the core hole), then one per element in order
@@ -243,10 +262,12 @@ Defaults of --deck and --psgen (a K edge):
   prompt 8        IOUT 2, IF1 1 (cross-section plot), IF2 0, ENE the edge energy, FAC 1
   prompt 9        ESP 2 (k^2 chi(k))
   prompt 11, 12   k from 3 to 11 1/A in steps of 0.05; no energy shift (0)
-  psgen           one type per phase set, rmt half the set's nearest-neighbour distance in Bohr
-                  (0.1 to 10); energies 0.3 to 36 Ry, 70 points even in k; gamma 0.07 Ry;
-                  lmax 12; edge_ev from the X-ray Data Booklet (Bearden and Burr) table of K
-                  and L3 energies, Z = 3 to 92; sigma_edge 1 Mbarn
+  psgen           model self-consistent on the deck's atoms (deck: the --deck file, relative to
+                  the psgen input's folder, where korva-psgen is to run); one type per phase
+                  set (its element); energies 0.3 to 36 Ry, 70 points even in k; lmax 12;
+                  edge K or L3; edge_ev from the X-ray Data Booklet (Bearden and Burr) table of
+                  K and L3 energies, Z = 3 to 92; damping half the level's tabulated width
+                  (gamma 0.07 Ry for an absorber below Ne, which the table lacks)
 
 Exit status: 0 done; 1 a value that cannot be used (option, absorber, partial occupancy,
 atoms closer than 0.5 A, more than 6 phase sets); 2 a structure file that cannot be read;

@@ -1,18 +1,14 @@
 #include "write_deck.hpp"
 
-#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
 
-#include "common/units.hpp"
-
 namespace korva::cluster {
 namespace {
 
-constexpr double rmt_min = 0.1, rmt_max = 10.0;  // Bohr, the radii korva-psgen accepts
-constexpr std::size_t max_stem = 76;             // file names of the deck: at most 80 characters
+constexpr std::size_t max_stem = 76;  // file names of the deck: at most 80 characters
 
 std::string format(const char* fmt, double v) {
     char buf[64];
@@ -87,11 +83,6 @@ std::string shell_table(const cluster& cl) {
     return os.str();
 }
 
-double muffin_tin_radius(const phase_set& set) {
-    const double rmt = 0.5 * set.nearest / static_cast<double>(korva::bohr);
-    return std::clamp(rmt, rmt_min, rmt_max);
-}
-
 std::string deck_text(const cluster& cl, const deck_names& names, edge e, double edge_ev,
                       const run_defaults& d) {
     std::ostringstream os;
@@ -112,26 +103,31 @@ std::string deck_text(const cluster& cl, const deck_names& names, edge e, double
 }
 
 std::string psgen_text(const cluster& cl, const deck_names& names, edge e, double edge_ev,
-                       const std::string& source, const run_defaults& d) {
-    const std::string& absorber = cl.sets.front().element;
+                       const std::string& deck_path, const std::string& source,
+                       const run_defaults& d) {
+    const phase_set& absorber = cl.sets.front();
     std::ostringstream os;
     os << "# korva-psgen input written by korva-cluster from " << source << "\n";
-    os << "# one type per phase set; muffin-tin radius = half the set's nearest-neighbour "
-          "distance\n";
-    os << "title " << absorber << " " << edge_name(e) << " edge, " << names.stem << ", "
+    os << "# self-consistent atoms superposed on the cluster of the deck; run korva-psgen in this "
+          "folder\n";
+    os << "title " << absorber.element << " " << edge_name(e) << " edge, " << names.stem << ", "
        << cl.atoms.size() << " atoms\n";
-    os << "model thomas-fermi\n";
-    for (std::size_t k = 0; k < cl.sets.size(); ++k)
-        os << "type " << cl.sets[k].z << " " << format("%.4f", muffin_tin_radius(cl.sets[k]))
-           << "   # set " << k + 1 << ": " << cl.sets[k].element << (k == 0 ? ", the absorber" : "")
-           << "; nearest neighbour " << format("%.4f", cl.sets[k].nearest) << " A\n";
+    os << "model self-consistent\n";
+    os << "deck " << deck_path << "\n";
+    for (std::size_t k = 0; k < cl.sets.size(); ++k) {
+        os << "type " << cl.sets[k].element << "   # set " << k + 1;
+        if (k == 0)
+            os << ": the absorber (core hole)\n";
+        else
+            os << "; nearest neighbour " << format("%.4f", cl.sets[k].nearest) << " A\n";
+    }
     os << "energies " << d.e_first << " " << d.e_last << " " << d.n_energies << " k\n";
-    os << "gamma " << d.gamma << "\n";
     os << "lmax " << d.lmax << "\n";
-    os << "lcore " << lcore_of(e) << "\n";
-    os << "edge_ev " << edge_ev << "   # " << absorber << " " << edge_name(e)
+    os << "edge " << edge_name(e) << "\n";
+    // The tabulated level widths (the default damping) begin at neon.
+    if (absorber.z < 10) os << "gamma " << d.gamma << "   # Ry\n";
+    os << "edge_ev " << edge_ev << "   # " << absorber.element << " " << edge_name(e)
        << " edge, X-ray Data Booklet (Bearden and Burr)\n";
-    os << "sigma_edge " << d.sigma_edge << "\n";
     os << "phase_file " << names.phase_file << "\n";
     os << "xs_file " << names.xs_file << "\n";
     return os.str();

@@ -25,9 +25,8 @@ struct run_defaults {
     double de0 = 0;                         // prompt 12, Ry
     double e_first = 0.3, e_last = 36.0;    // psgen energies, Ry, evenly spaced in k
     int n_energies = 70;
-    double gamma = 0.07;    // Ry
-    int lmax = 12;          // largest l of the phase-shift table
-    double sigma_edge = 1;  // Mbarn
+    int lmax = 12;        // largest l of the phase-shift table
+    double gamma = 0.07;  // Ry, only for an absorber below Ne, whose level widths psgen lacks
 };
 
 // What the deck and the psgen input share: the data-file names (from the structure's name) and
@@ -47,16 +46,15 @@ std::string atom_block(const cluster& cl);
 // For standard error: the shells (distance, element, count, phase set) and the phase-set legend.
 std::string shell_table(const cluster& cl);
 
-// Muffin-tin radius of a phase set for korva-psgen: half its nearest-neighbour distance, in
-// Bohr radii (the program's conversion), within psgen's range 0.1..10.
-double muffin_tin_radius(const phase_set& set);
-
 // The whole deck, prompts 1 to 12; edge_ev is prompt 8's ENE.
 std::string deck_text(const cluster& cl, const deck_names& names, edge e, double edge_ev,
                       const run_defaults& d = {});
 
-// The korva-psgen input: one `type` line per phase set, the edge and the defaults.
+// The korva-psgen input of the self-consistent model: the deck file (deck_path, as korva-psgen
+// run in the input's folder finds it) whose atoms make the cluster potential, one `type` line
+// per phase set, the edge and the defaults.
 std::string psgen_text(const cluster& cl, const deck_names& names, edge e, double edge_ev,
-                       const std::string& source, const run_defaults& d = {});
+                       const std::string& deck_path, const std::string& source,
+                       const run_defaults& d = {});
 
 }  // namespace korva::cluster

@@ -14,7 +14,7 @@ radial_grid make_grid(double r_min, double r_max, int n) {
 }
 
 radial_grid atom_grid(double z) {
-    const double r_min = 1.0e-8 / z, r_max = 50.0, h = 0.0025;
+    const double r_min = 1.0e-8 / z, r_max = 50.0, h = 0.005;
     const int n = static_cast<int>(std::ceil(std::log(r_max / r_min) / h)) + 1;
     return make_grid(r_min, r_max, n);
 }

@@ -14,9 +14,11 @@ struct radial_grid {
 // n points from r_min to r_max (Bohr).
 radial_grid make_grid(double r_min, double r_max, int n);
 
-// The grid of an atom of nuclear charge z: from 1e-8/z to 50 Bohr, step 0.0025 in ln r (about
-// 9000 points). The first point lies far inside the nucleus's 1s orbital (radius 1/z), the last
-// where a neutral atom's density has fallen below 1e-20 per Bohr^3.
+// The grid of an atom of nuclear charge z: from 1e-8/z to 50 Bohr, step 0.005 in ln r (4500
+// points for H, 5400 for U). Halving the step moves no NIST-table number of the atoms tested
+// (H to U) by 1e-6 Ha: the fifth-order integration has converged. The first point lies far inside
+// the nucleus's 1s orbital (radius 1/z), the last where a neutral atom's density has fallen below
+// 1e-20 per Bohr^3.
 radial_grid atom_grid(double z);
 
 // Integral of f(r) dr over the whole grid. In x = ln r the integrand f r decays exponentially at

@@ -34,10 +34,11 @@ pair2 apply(const std::array<double, 4>& a, const pair2& y) {
     return {a[0] * y[0] + a[1] * y[1], a[2] * y[0] + a[3] * y[1]};
 }
 
-// Adams-Moulton (5th order) from the four start values at from, from+dir, ... to `to`.
+// Adams-Moulton (5th order) from the four start values at from, from+dir, ... to `to`. With
+// A = (1 a12; a21 -1) the implicit step y_i = rhs + w A_i y_i is solved by Cramer's rule.
 void integrate(const shooting& s, int from, int to, int dir, std::vector<double>& p,
                std::vector<double>& q) {
-    const double c = dir * s.g.h / 720.0;
+    const double c = dir * s.g.h / 720.0, w = 251.0 * c;
     std::array<pair2, 4> f;  // derivatives at the four previous points, newest first
     for (int k = 0; k < 4; ++k) {
         const int i = from + dir * (3 - k);
@@ -45,17 +46,21 @@ void integrate(const shooting& s, int from, int to, int dir, std::vector<double>
     }
     for (int i = from + 4 * dir; dir > 0 ? i <= to : i >= to; i += dir) {
         const int j = i - dir;
-        pair2 rhs;
-        for (int m = 0; m < 2; ++m)
-            rhs[m] = (m == 0 ? p[j] : q[j]) +
-                     c * (646.0 * f[0][m] - 264.0 * f[1][m] + 106.0 * f[2][m] - 19.0 * f[3][m]);
+        const double rhs_p =
+            p[j] + c * (646.0 * f[0][0] - 264.0 * f[1][0] + 106.0 * f[2][0] - 19.0 * f[3][0]);
+        const double rhs_q =
+            q[j] + c * (646.0 * f[0][1] - 264.0 * f[1][1] + 106.0 * f[2][1] - 19.0 * f[3][1]);
         const auto a = s.matrix(i);
-        const double b11 = 1.0 - 251.0 * c * a[0], b12 = -251.0 * c * a[1];
-        const double b21 = -251.0 * c * a[2], b22 = 1.0 - 251.0 * c * a[3];
-        const double det = b11 * b22 - b12 * b21;
-        p[i] = (rhs[0] * b22 - b12 * rhs[1]) / det;
-        q[i] = (b11 * rhs[1] - b21 * rhs[0]) / det;
-        f = {apply(a, {p[i], q[i]}), f[0], f[1], f[2]};
+        const double b11 = 1.0 - w, b12 = -w * a[1], b21 = -w * a[2], b22 = 1.0 + w;
+        const double inv_det = 1.0 / (b11 * b22 - b12 * b21);  // off the step-to-step chain
+        const double pi = (rhs_p * b22 - b12 * rhs_q) * inv_det;
+        const double qi = (b11 * rhs_q - b21 * rhs_p) * inv_det;
+        p[i] = pi;
+        q[i] = qi;
+        f[3] = f[2];
+        f[2] = f[1];
+        f[1] = f[0];
+        f[0] = {pi + a[1] * qi, a[2] * pi - qi};
     }
 }
 
@@ -145,7 +150,7 @@ trial shoot(const shooting& s, double z, int icl, std::vector<double>& p, std::v
 }  // namespace
 
 bound_state solve_bound(const radial_grid& g, const std::vector<double>& v, double z, int n, int l,
-                        bool relativistic, double guess) {
+                        bool relativistic, double guess, double tol) {
     shooting s{g, v, l, relativistic ? 1.0 / (light_speed * light_speed) : 0.0, 0.0};
     double lo = -0.8 * z * z / (n * n) - 10.0, hi = 0.0;
     s.e = guess < 0.0 && guess > lo ? guess : -0.5 * z * z / (n * n);
@@ -165,7 +170,7 @@ bound_state solve_bound(const radial_grid& g, const std::vector<double>& v, doub
             continue;
         }
         (t.de > 0.0 ? lo : hi) = s.e;
-        if (std::abs(t.de) < 1.0e-13 * std::max(1.0, std::abs(s.e))) {
+        if (std::abs(t.de) < tol * std::max(1.0, std::abs(s.e))) {
             bound_state b{s.e, p, q};
             for (double& x : b.q) x *= std::sqrt(s.alpha2);
             return b;

@@ -29,9 +29,10 @@ struct bound_state {
 // E, inside a bracket that the node count keeps. The state is normalised on its large component
 // alone, and the atom's density is made of P^2 alone: that is how the scalar-relativistic NIST
 // data were computed (with P^2 + Q^2 the Mg total energy differs by 1e-6 Ha but its parts and
-// eigenvalues by 1e-3). guess: a starting eigenvalue (0 for none).
+// eigenvalues by 1e-3). guess: a starting eigenvalue (0 for none); tol: the relative size of the
+// last energy correction at which the state is taken (the default leaves the last bits).
 // Throws psgen_error when the potential binds no such state.
 bound_state solve_bound(const radial_grid& g, const std::vector<double>& v, double z, int n, int l,
-                        bool relativistic, double guess);
+                        bool relativistic, double guess, double tol = 1.0e-13);
 
 }  // namespace korva::psgen

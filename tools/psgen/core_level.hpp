@@ -24,8 +24,9 @@ core_level edge_level(const std::string& name);
 // psgen_error if the core level is empty.
 configuration with_core_hole(const configuration& c, const core_level& core);
 
-// Natural width (FWHM, eV) of the K level, from the table of M. O. Krause and J. H. Oliver,
-// J. Phys. Chem. Ref. Data 8, 329 (1979), for Z = 20..30; empty for other levels and elements.
+// Natural width (FWHM, eV) of the K, L1, L2 or L3 level of element z, from the table of J. L.
+// Campbell and T. Papp, At. Data Nucl. Data Tables 77, 1 (2001), which covers Z = 10..92 (not the
+// L1 level of neon); empty for other levels and elements.
 std::optional<double> core_width_ev(int z, const std::string& edge);
 
 }  // namespace korva::psgen

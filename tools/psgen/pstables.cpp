@@ -33,7 +33,7 @@ std::string g6(double v) {
 }
 
 // One line, starting with a word that is not a number, so the reader takes it for a comment.
-std::string summary(const char* what, const psgen_input& p) {
+std::string summary(const char* what, const psgen_input& p, const psgen_tables& tb) {
     std::string s = std::string("KORVA-PSGEN ") + what + ":";
     if (!p.title.empty()) s += " " + p.title + " |";
     s += " model " + p.model + " |";
@@ -41,11 +41,13 @@ std::string summary(const char* what, const psgen_input& p) {
         s += " deck " + p.deck + " overlap " + g6(p.overlap) + " corehole " + p.corehole +
              " edge " + p.edge_name + " exchange " + p.exchange + " |";
     s += " types";
-    for (const auto& t : p.types) s += " (Z=" + g6(t.z) + " rmt=" + g6(t.rmt) + ")";
+    for (std::size_t t = 0; t < p.types.size(); ++t)
+        s += " (Z=" + g6(p.types[t].z) + " rmt=" + g6(tb.rmt[t]) + ")";
     s += " | E " + g6(p.energies.front()) + ".." + g6(p.energies.back()) + " Ry, " +
-         std::to_string(p.energies.size()) + " points | gamma " + g6(p.gamma) + " Ry | lmax " +
+         std::to_string(p.energies.size()) + " points | gamma " + g6(tb.gamma) + " Ry | lmax " +
          std::to_string(p.lmax) + " tcut " + g6(p.tcut) + " | lcore " + std::to_string(p.lcore) +
-         " edge " + g6(p.edge) + " Ry sigma_edge " + g6(p.sigma_edge) + " Mbarn";
+         " edge " + g6(tb.edge) + " Ry";
+    if (p.model == "thomas-fermi") s += " sigma_edge " + g6(p.sigma_edge) + " Mbarn";
     return s;
 }
 
@@ -80,6 +82,9 @@ psgen_tables psgen_compute(const psgen_input& p) {
     psgen_tables tb;
     const std::size_t ne = p.energies.size(), nt = p.types.size();
     tb.energies = p.energies;
+    for (const auto& t : p.types) tb.rmt.push_back(t.rmt);
+    tb.gamma = p.gamma;
+    tb.edge = p.edge;
     tb.t.assign(ne, std::vector<std::vector<cdouble>>(nt));
     tb.lcut.assign(ne, std::vector<int>(nt, 0));
     tb.xs.assign(ne, {});
@@ -124,7 +129,7 @@ void set_lcut(const psgen_input& p, psgen_tables& tb) {
 }
 
 void write_phase_file(std::ostream& os, const psgen_input& p, const psgen_tables& tb) {
-    os << summary("phase shifts", p) << "\n";
+    os << summary("phase shifts", p, tb) << "\n";
     for (std::size_t e = 0; e < tb.energies.size(); ++e) {
         std::string head(" ");
         head.append(e8(tb.energies[e])).append(" ").append(e8(tb.k[e].real()));
@@ -139,7 +144,7 @@ void write_phase_file(std::ostream& os, const psgen_input& p, const psgen_tables
 }
 
 void write_xs_file(std::ostream& os, const psgen_input& p, const psgen_tables& tb) {
-    os << summary("cross sections", p) << "\n";
+    os << summary("cross sections", p, tb) << "\n";
     for (std::size_t e = 0; e < tb.energies.size(); ++e)
         for (const auto& r : tb.xs[e])
             os << " " << e8(tb.energies[e]) << " " << e8(r.x) << " " << e8(r.law) << " " << e8(r.l0)

@@ -26,6 +26,10 @@ struct psgen_tables {
     std::vector<std::vector<std::vector<cdouble>>> t;  // [energy][type][l], l = 0..lmax
     std::vector<std::vector<int>> lcut;                // [energy][type]: largest l written
     std::vector<std::vector<xs_record>> xs;            // [energy][channel]
+    // What the tables were made with (the self-consistent model chooses them itself):
+    std::vector<double> rmt;  // per type, muffin-tin radius, Bohr
+    double gamma = 0.0;       // damping, Ry
+    double edge = 0.0;        // edge energy, Ry
 };
 
 // Final-state channels of a core state lcore: {1} for lcore = 0, else {lcore-1, lcore+1}.

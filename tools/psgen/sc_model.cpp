@@ -155,6 +155,9 @@ psgen_tables compute_self_consistent(const psgen_input& p, std::ostream& log) {
     psgen_tables tb;
     const std::size_t ne = p.energies.size();
     tb.energies = p.energies;
+    for (const auto& t : cluster.types) tb.rmt.push_back(t.rmt);
+    tb.gamma = c.gamma;
+    tb.edge = edge;
     tb.t.assign(ne, std::vector<std::vector<cdouble>>(p.types.size()));
     tb.xs.assign(ne, {});
     tb.k.assign(ne, {});
