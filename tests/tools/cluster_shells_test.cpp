@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,10 @@ struct shell {
     int iph;
 };
 
+// A cluster points into its structure, so the structures stay alive for the whole test program.
 cluster cut(const std::string& file, const std::string& who, double radius, int max_atoms = NAT_) {
-    const structure s = read_structure(data_dir + file);
+    static std::list<structure> read;
+    const structure& s = read.emplace_back(read_structure(data_dir + file));
     return cut_cluster(s, find_absorber(s, who), radius, max_atoms, NPH_);
 }
 
