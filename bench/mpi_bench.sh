@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# The large deck (bench/large, 16 points at matrix order 3916 to 4539) over MPI ranks of one
+# thread each, in one run: the serial run's phases (run_bench: what only rank 0 does, the
+# set-up before the points and the post-processing after them), then korva alone, and under
+# mpirun on 1 and on RANKS ranks (default 2): wall times, speed-up, efficiency, the CPU time
+# of each rank's points, and a check that every run wrote the same bytes.
+#   bash bench/mpi_bench.sh [RANKS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ranks="${1:-2}"
+bash scripts/setup.sh libopenmpi-dev openmpi-bin
+cmake -S . -B build-mpi -DCMAKE_BUILD_TYPE=Release -DKORVA_MPI=ON -DKORVA_BUILD_TOOLS=OFF > /dev/null
+cmake --build build-mpi -j"$(nproc)" --target korva > /dev/null
+cmake -S . -B build-bench -DKORVA_BENCH=ON > /dev/null
+cmake --build build-bench -j"$(nproc)" --target run_bench > /dev/null
+
+export OMP_NUM_THREADS=1
+korva="$PWD/build-mpi/korva"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp bench/large/deck.in bench/large/fe.ps bench/large/fe.xs "$work"
+# Ranks are left unbound, so the scheduler may move them off a core another program holds.
+mpi=(mpirun -q --oversubscribe --bind-to none)
+[ "$(id -u)" -eq 0 ] && mpi+=(--allow-run-as-root)
+
+echo "== the serial run by phase (run_bench, 1 thread)"
+./build-bench/run_bench --threads 1 | grep -E '^phases'
+
+# Runs one configuration in $work; prints its wall time in seconds.
+run() {
+  local name="$1" t0 t1
+  shift
+  cd "$work"
+  rm -f big_kor.*
+  t0=$(date +%s.%N)
+  "$@" "$korva" < deck.in > "out_$name.txt"
+  t1=$(date +%s.%N)
+  mkdir -p "plots_$name" && mv big_kor.* "plots_$name/"
+  cd - > /dev/null
+  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }'
+}
+
+# The CPU figure of every progress line, summed by the rank that computed its point (the deck
+# has one channel, so the line's point is k, and point k goes to rank (k - 1) mod n).
+rank_cpu() {
+  awk -v n="$2" '/msec CPU time/ && /Signal=/ {
+      match($0, /[0-9.]+ msec CPU time/); cpu[($2 - 1) % n] += substr($0, RSTART, RLENGTH) + 0
+    } END { for (r = 0; r < n; ++r) printf " rank %d %.2f s", r, cpu[r] / 1000 }' "$1"
+}
+
+mask() { sed -E 's/ *-?[0-9*.]+( ms  <<<<| msec  CPU time| msec CPU time| msec  <<<<)/#\1/g' "$1"; }
+
+echo "== wall times (1 thread per rank)"
+t_alone=$(run alone)
+echo "korva alone          ${t_alone} s"
+t1=$(run np1 "${mpi[@]}" -np 1)
+echo "mpirun -np 1         ${t1} s"
+tn=$(run "np$ranks" "${mpi[@]}" -np "$ranks")
+echo "mpirun -np $ranks         ${tn} s   speed-up $(awk -v a="$t1" -v b="$tn" 'BEGIN { printf "%.2f", a / b }')" \
+     " efficiency $(awk -v a="$t1" -v b="$tn" -v n="$ranks" 'BEGIN { printf "%.0f%%", 100 * a / (n * b) }')"
+echo "points' CPU time by rank, $ranks ranks:$(rank_cpu "$work/out_np$ranks.txt" "$ranks")"
+
+same=yes
+for name in np1 "np$ranks"; do
+  cmp -s <(mask "$work/out_alone.txt") <(mask "$work/out_$name.txt") || same=no
+  for f in "$work"/plots_alone/*; do
+    cmp -s "$f" "$work/plots_$name/$(basename "$f")" || same=no
+  done
+done
+echo "standard output (CPU figures aside) and plot files identical: $same"
