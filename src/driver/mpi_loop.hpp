@@ -2,8 +2,8 @@
 // points, then channel 2's, as a serial run takes them) go round-robin: rank r computes
 // k = r + 1, r + 1 + size, ... Neighbouring points cost about the same, so every rank gets a fair
 // share of the cheap and the dear ones without any exchange beyond the reports, and which rank
-// computes a point never changes its bits: the result of a point depends on its own inputs only
-// (the layout check below makes the store's history irrelevant).
+// computes a point never changes its bits: a point's result depends on its own inputs only, and
+// a rank reshapes its store whenever the layout may differ from the one the store holds.
 #pragma once
 #include <ostream>
 
