@@ -23,6 +23,8 @@ cp bench/large/deck.in bench/large/fe.ps bench/large/fe.xs "$work"
 mpi=(mpirun -q --oversubscribe --bind-to none)
 [ "$(id -u)" -eq 0 ] && mpi+=(--allow-run-as-root)
 
+# Other programs on the machine take cores from the ranks: the load is part of the result.
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "== the serial run by phase (run_bench, 1 thread)"
 ./build-bench/run_bench --threads 1 | grep -E '^phases'
 
@@ -68,3 +70,4 @@ for name in np1 "np$ranks"; do
   done
 done
 echo "standard output (CPU figures aside) and plot files identical: $same"
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -19,7 +19,7 @@ constexpr int tag_end = 2;     // rank 0 to a rank: the run is over
 
 // How long a waiting rank sleeps between two tests: MPI's own waits spin, and would take the
 // core from a rank that computes on the same machine.
-constexpr std::chrono::milliseconds poll_interval(1);
+constexpr std::chrono::milliseconds poll_interval(5);
 
 // What a launcher sets for every process it starts: Open MPI's mpirun and mpiexec, a PMIx
 // server (srun --mpi=pmix), a PMI-2 one (srun --mpi=pmi2).
