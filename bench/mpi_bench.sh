@@ -37,7 +37,7 @@ busy() { awk -v hz="$(getconf CLK_TCK)" '/^cpu / { print ($2 + $3 + $4 + $7 + $8
 # shortest wall time in seconds (the one least disturbed by other programs) and, for that
 # repetition, how many cores other programs kept busy on average.
 run() {
-  local name="$1" t0 t1 b0 b1 best="" others=""
+  local name="$1" t0 t1 b0 b1 own best="" others=""
   shift
   cd "$work"
   for _ in $(seq "$repeat"); do
@@ -80,10 +80,10 @@ echo "speed-up $(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.2f", a / b }')," \
      "efficiency $(awk -v a="$a" -v b="$b" -v n="$ranks" 'BEGIN { printf "%.0f%%", 100 * a / (n * b) }')"
 # What starting and ending the job costs: the small example (3 atoms, 6 points, 0.03 s alone).
 mkdir -p "$work/small" && cp examples/small/deck.in examples/small/cu.ps examples/small/cu.xs "$work/small"
-t0=$(date +%s.%N)
+s0=$(date +%s.%N)
 (cd "$work/small" && "${mpi[@]}" -np "$ranks" "$korva" < deck.in > /dev/null)
-t1=$(date +%s.%N)
-echo "mpirun -np $ranks on the small example (start and end of a job): $(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f s", b - a }')"
+s1=$(date +%s.%N)
+echo "mpirun -np $ranks on the small example (start and end of a job): $(awk -v a="$s0" -v b="$s1" 'BEGIN { printf "%.2f s", b - a }')"
 echo "points' CPU time, 1 rank:$(rank_cpu "$work/out_np1.txt" 1)"
 echo "points' CPU time, $ranks ranks:$(rank_cpu "$work/out_np$ranks.txt" "$ranks")"
 
