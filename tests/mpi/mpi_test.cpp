@@ -24,11 +24,14 @@ const fs::path examples = fs::path(KORVA_SOURCE_DIR) / "examples";
 
 // The command prefix that starts korva on `ranks` ranks; 0: korva alone, which runs serially.
 // A run that hangs is cut after five minutes and shows as status 124. -q keeps mpirun's own
-// notes off standard error.
+// notes off standard error; shared-memory messages go without the kernel's cross-process copy,
+// which containers often forbid (Open MPI then complains on standard error).
 std::string launcher(int ranks) {
     std::string cmd = "timeout 300";
     if (ranks == 0) return cmd;
-    cmd += " '" + std::string(KORVA_MPIEXEC) + "' -q --oversubscribe -np " + std::to_string(ranks);
+    cmd += " '" + std::string(KORVA_MPIEXEC) +
+           "' -q --oversubscribe --mca btl_vader_single_copy_mechanism none -np " +
+           std::to_string(ranks);
     if (::geteuid() == 0) cmd += " --allow-run-as-root";
     return cmd;
 }
