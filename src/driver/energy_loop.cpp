@@ -25,9 +25,9 @@ struct point_solution {
     int nitmax = 0;
 };
 
-// Everything up to the first point: cut-offs, harmonics, the points that fit, the builders'
-// tables, the store and the head of the signal plot.
-void prepare_loop(run_state& st, std::ostream& out, run_observer* obs) {
+}  // namespace
+
+void prepare_loop(run_state& st, std::ostream& out, run_observer* obs, bool plots) {
     const run_parameters& p = st.par;
     {
         phase_timer t(obs, &run_timings::ylm);
@@ -45,8 +45,10 @@ void prepare_loop(run_state& st, std::ostream& out, run_observer* obs) {
         st.builders.resize(static_cast<std::size_t>(st.threads));
         warm_up_builders({p, st.phases, st.bonds, st.ylm, st.cut.lmxtop}, st.builders, out);
     }
-    open(out, st.dat, p.output_name("dat"));
-    dat_header(st.dat, p.output_name("dat"));
+    if (plots) {
+        open(out, st.dat, p.output_name("dat"));
+        dat_header(st.dat, p.output_name("dat"));
+    }
     st.tiles = std::make_unique<tile_store>(std::max(fit.nmax, 1));
     if (obs) {
         const double nt = st.tiles->tiles();
@@ -57,6 +59,8 @@ void prepare_loop(run_state& st, std::ostream& out, run_observer* obs) {
     out << (record() << (st.sig.nch == 1 ? " OLNY THE L+1 CHANNEL EXISTS"
                                          : " BOTH THE L-1 AND L+1 CHANNELS EXIST"));
 }
+
+namespace {
 
 // The detail lines before a point (print level above 2).
 void point_header(std::ostream& out, const phase_table& t, const point_cutoffs& cut, int e) {
@@ -147,12 +151,12 @@ void progress_line(std::ostream& out, run_state& st, int e, int last_lmax, int n
         << " Signal= " << field_f(xtot, 10, 6) << "  <<<<" << '\n';
 }
 
-// One point of channel c: assembly, recursion, normalisation, progress and plot lines.
-void energy_point(run_state& st, std::ostream& out, run_observer* obs, int c, int e) {
+}  // namespace
+
+void compute_point(run_state& st, std::ostream& out, run_observer* obs, int c, int e, bool changed,
+                   signal_arrays& s) {
     const run_parameters& p = st.par;
-    const double t0 = obs ? wall_seconds() : 0.0;
     if (p.iout > 2) point_header(out, st.phases, st.cut, e);
-    const bool changed = st.cut.changed(e, st.phases.nphs);
     const atom_layout lay = layout_at(st.cut, p.iph, p.mmax, e);
     assembly_result a;
     {
@@ -172,9 +176,17 @@ void energy_point(run_state& st, std::ostream& out, run_observer* obs, int c, in
         obs->timing.point_levels.push_back(sol.nitmax);
         obs->timing.point_order.push_back(a.n);
     }
-    normalise(st, out, sol.sum, c, e, st.sig);
-    progress_line(out, st, e, a.last_lmax, sol.nitmax, st.sig.xtot[c - 1][e - 1]);
-    dat_point(st.dat, st.sig.kwave[e - 1], st.sig.xtot[c - 1][e - 1], p.esp);
+    normalise(st, out, sol.sum, c, e, s);
+    progress_line(out, st, e, a.last_lmax, sol.nitmax, s.xtot[c - 1][e - 1]);
+}
+
+namespace {
+
+// One point of channel c: assembly, recursion, normalisation, progress and plot lines.
+void energy_point(run_state& st, std::ostream& out, run_observer* obs, int c, int e) {
+    const double t0 = obs ? wall_seconds() : 0.0;
+    compute_point(st, out, obs, c, e, st.cut.changed(e, st.phases.nphs), st.sig);
+    dat_point(st.dat, st.sig.kwave[e - 1], st.sig.xtot[c - 1][e - 1], st.par.esp);
     if (obs) obs->timing.point.push_back(wall_seconds() - t0);
 }
 

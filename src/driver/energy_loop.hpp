@@ -16,4 +16,18 @@ constexpr int channel_l0(int lcore, int c) {
 
 void energy_loop(run_state& st, std::ostream& out, run_observer* obs);
 
+// The stages of the loop that a run spread over several processes (driver/mpi_loop) calls on
+// its own.
+
+// Everything up to the first point: cut-offs, harmonics, the points that fit, the builders'
+// tables, the store and, with `plots`, the head of the signal plot. A process that computes
+// points for another passes false and leaves the plot file to it.
+void prepare_loop(run_state& st, std::ostream& out, run_observer* obs, bool plots = true);
+
+// Point e of channel c up to its progress line: assembly, recursion, normalisation into `s`.
+// `changed`: the point's layout may differ from the one the store holds (always true for the
+// first point a store sees).
+void compute_point(run_state& st, std::ostream& out, run_observer* obs, int c, int e, bool changed,
+                   signal_arrays& s);
+
 }  // namespace korva

@@ -22,6 +22,10 @@ struct run_options {
 // Runs the deck read from `deck`, writing every message and table to `out` and the plot
 // files in the working directory. Throws run_stop, read_error or write_error when the run
 // ends early.
+// In a build with KORVA_MPI, a process started by an MPI launcher runs its part of a run spread
+// over the job (driver/mpi_loop): rank 0 reads, writes and ends as a serial run does, with the
+// same bytes; every other rank writes nothing and returns normally. `solver` does not apply
+// there.
 void run(std::istream& deck, std::ostream& out, const run_options& opt = {});
 
 }  // namespace korva
