@@ -72,7 +72,8 @@ int child_main(const fs::path& dir, bool plain, int threads, int dump_e, const s
         rusage ru{};
         getrusage(RUSAGE_SELF, &ru);
         const double peak_mb = ru.ru_maxrss / 1024.0;
-        std::printf("\n== %s solver, %d thread(s) ==\n", plain ? "reference" : "streaming", tm.threads);
+        std::printf("\n== %s solver, %d thread(s) ==\n", plain ? "reference" : "streaming",
+                    tm.threads);
         std::printf(
             "phases (s): set-up %.3f  harmonics %.3f  builders %.3f  assembly %.3f  "
             "recursion %.3f  post %.3f  total %.3f\n",

@@ -142,7 +142,7 @@ std::vector<haykor_result> haykor(const tile_store& g, const std::vector<int>& c
                                   int maxlev, real eps, int iout, std::vector<std::string>& lines,
                                   int threads, pass_kernel kernel) {
     const controls k{g.order(), minlev, maxlev, eps, iout > 2};
-    const std::size_t len = static_cast<std::size_t>(g.tiles()) * tile_store::W;
+    const std::size_t len = g.padded();
     std::vector<channel_state> cs(channels.size());
     for (std::size_t i = 0; i < cs.size(); ++i) {
         assert(channels[i] >= 1 && channels[i] <= k.n);

@@ -1,4 +1,4 @@
-// The scattering-matrix store of the fast solver: 4 x 4 tiles, column of tiles after column of
+// The scattering-matrix store of the fast solver: 8 x 8 tiles, column of tiles after column of
 // tiles, each tile row by row, so one pass reads the matrix as one stream.
 #pragma once
 #include <cassert>
@@ -11,19 +11,28 @@
 namespace korva {
 
 // Square single-precision complex store, 1-based indices, for matrices up to a fixed order (the
-// run's largest). The current order n lays the matrix out as nt x nt tiles of 4 x 4 entries
-// (nt = ceil(n / 4)); tile (I, J) (0-based) starts at element 16 (J nt + I), and holds entry
-// (4 I + r + 1, 4 J + c + 1) at offset 4 r + c. The padding beyond n stays zero. Every tile is
-// 128 bytes, aligned to 64.
+// run's largest). The current order n lays the matrix out as nt x nt tiles of 8 x 8 entries
+// (nt = ceil(n / 8)); tile (I, J) (0-based) starts at element 64 (J nt + I), and holds entry
+// (8 I + r + 1, 8 J + c + 1) at offset 8 r + c. A tile row is 64 bytes, one 512-bit vector or
+// two 256-bit ones; a tile is 512 bytes, aligned to 64. The padding beyond n stays zero.
+//
+// The constructor allocates and zeroes the whole capacity (on 2 MB pages where the system
+// grants them), so no energy point pays for the first touch of its pages.
 class tile_store {
   public:
-    static constexpr int W = 4;  // tile edge
+    static constexpr int W = 8;         // tile edge
+    static constexpr int TILE = W * W;  // entries of a tile
 
     explicit tile_store(int capacity);
 
     int capacity() const { return capacity_; }
     int order() const { return n_; }
     int tiles() const { return nt_; }
+    // Length of the solver's vectors at the current order: the order rounded up to whole tiles.
+    std::size_t padded() const { return static_cast<std::size_t>(nt_) * W; }
+    // Bytes of the nt x nt tiles of the current order, and of the whole allocation.
+    std::size_t bytes() const { return bytes_of(nt_); }
+    std::size_t capacity_bytes() const { return bytes_of((capacity_ + W - 1) / W); }
 
     // New current order (clamped to 0..capacity): every entry 0, the diagonal 1 up to n.
     void reshape(int n);
@@ -32,15 +41,21 @@ class tile_store {
     cplx gt(int i, int j) const { return data_[index(i, j)]; }
 
     // First entry of tile (I, J), 0-based tile indices.
-    const cplx* tile(int ti, int tj) const {
-        return data_.get() + 16 * (static_cast<std::size_t>(tj) * nt_ + ti);
-    }
+    const cplx* tile(int ti, int tj) const { return data_.get() + tile_offset(ti, tj); }
+    cplx* tile(int ti, int tj) { return data_.get() + tile_offset(ti, tj); }
 
   private:
+    static std::size_t bytes_of(int nt) {
+        return static_cast<std::size_t>(nt) * static_cast<std::size_t>(nt) * TILE * sizeof(cplx);
+    }
+    std::size_t tile_offset(int ti, int tj) const {
+        return TILE * (static_cast<std::size_t>(tj) * static_cast<std::size_t>(nt_) +
+                       static_cast<std::size_t>(ti));
+    }
     std::size_t index(int i, int j) const {
         assert(i >= 1 && i <= n_ && j >= 1 && j <= n_);
         const int ti = (i - 1) / W, r = (i - 1) % W, tj = (j - 1) / W, c = (j - 1) % W;
-        return 16 * (static_cast<std::size_t>(tj) * nt_ + ti) + 4 * r + c;
+        return tile_offset(ti, tj) + static_cast<std::size_t>(W * r + c);
     }
 
     struct release {
