@@ -122,9 +122,9 @@ void pass_scalar(const tile_store& g, const pass_vectors* v, int nch, const shar
                 const cplx* q = v[k].q + W * tj;
                 cplx* gq = v[k].gq + W * ti;
                 for (int r = 0; r < W; ++r)
-                    for (int c = 0; c < W; ++c) madd(acc[k][c], a[W * r + c], p[r]);
-                for (int r = 0; r < W; ++r)
-                    for (int c = 0; c < W; ++c) madd(gq[r], a[W * r + c], q[c]);
+                    for (int c = 0; c < W; ++c) madd(acc[k][c], a[W * c + r], p[r]);
+                for (int c = 0; c < W; ++c)
+                    for (int r = 0; r < W; ++r) madd(gq[r], a[W * c + r], q[c]);
             }
         }
         for (int k = 0; k < nch; ++k) std::copy(acc[k], acc[k] + W, hand_on(h, v[k], s, k, tj));
@@ -148,56 +148,61 @@ __attribute__((target("avx2,fma"))) inline __m256 swap4(__m256 a) {
     return _mm256_permute_ps(a, 0xB1);
 }
 
-// Four rows of four complex numbers become four columns (lanes: the rows).
+// Four vectors of four complex numbers, `stride` floats apart, become four vectors of their
+// first, second, third and fourth elements: four tile columns become four rows.
 __attribute__((target("avx2,fma"))) inline void transpose4(const float* a, int stride,
-                                                           __m256 col[4]) {
+                                                           __m256 out[4]) {
     const __m256d r0 = _mm256_castps_pd(_mm256_load_ps(a)),
                   r1 = _mm256_castps_pd(_mm256_load_ps(a + stride)),
                   r2 = _mm256_castps_pd(_mm256_load_ps(a + 2 * stride)),
                   r3 = _mm256_castps_pd(_mm256_load_ps(a + 3 * stride));
     const __m256d lo01 = _mm256_unpacklo_pd(r0, r1), hi01 = _mm256_unpackhi_pd(r0, r1);
     const __m256d lo23 = _mm256_unpacklo_pd(r2, r3), hi23 = _mm256_unpackhi_pd(r2, r3);
-    col[0] = _mm256_castpd_ps(_mm256_permute2f128_pd(lo01, lo23, 0x20));
-    col[1] = _mm256_castpd_ps(_mm256_permute2f128_pd(hi01, hi23, 0x20));
-    col[2] = _mm256_castpd_ps(_mm256_permute2f128_pd(lo01, lo23, 0x31));
-    col[3] = _mm256_castpd_ps(_mm256_permute2f128_pd(hi01, hi23, 0x31));
+    out[0] = _mm256_castpd_ps(_mm256_permute2f128_pd(lo01, lo23, 0x20));
+    out[1] = _mm256_castpd_ps(_mm256_permute2f128_pd(hi01, hi23, 0x20));
+    out[2] = _mm256_castpd_ps(_mm256_permute2f128_pd(lo01, lo23, 0x31));
+    out[3] = _mm256_castpd_ps(_mm256_permute2f128_pd(hi01, hi23, 0x31));
 }
 
-// One tile for K channels, 256-bit vectors: the tile as four 4 x 4 quarters.
+// One tile for K channels, 256-bit vectors: a tile column is two vectors, and the transposed
+// sums take the tile as four 4 x 4 quarters.
 template <int K>
 __attribute__((target("avx2,fma"))) inline void tile_avx2(const float* af, const pass_vectors* v,
                                                           const signed_imag& si, int ti, int tj,
                                                           __m256 (&acc)[K][2]) {
-    // Transposed sums: lanes are the tile's columns, the rows come in ascending order.
-    for (int r = 0; r < W; ++r) {
-        const __m256 lo = _mm256_load_ps(af + 16 * r), hi = _mm256_load_ps(af + 16 * r + 8);
+    // Direct sums: lanes are the rows (two vectors), the columns come in ascending order.
+    __m256 s[K][2];
+    for (int k = 0; k < K; ++k)
+        for (int half = 0; half < 2; ++half)
+            s[k][half] =
+                _mm256_loadu_ps(reinterpret_cast<const float*>(v[k].gq + W * ti + 4 * half));
+    for (int c = 0; c < W; ++c) {
+        const __m256 lo = _mm256_load_ps(af + 16 * c), hi = _mm256_load_ps(af + 16 * c + 8);
         const __m256 los = swap4(lo), his = swap4(hi);
         for (int k = 0; k < K; ++k) {
-            const float* pre = reinterpret_cast<const float*>(v[k].p + W * ti + r);
-            const double* pim = si.p[k].data() + W * ti + r;
-            acc[k][0] = madd4(acc[k][0], lo, los, pre, pim);
-            acc[k][1] = madd4(acc[k][1], hi, his, pre, pim);
+            const float* qre = reinterpret_cast<const float*>(v[k].q + W * tj + c);
+            const double* qim = si.q[k].data() + W * tj + c;
+            s[k][0] = madd4(s[k][0], lo, los, qre, qim);
+            s[k][1] = madd4(s[k][1], hi, his, qre, qim);
         }
     }
-    // Direct sums: lanes are four rows, the columns of both quarters in ascending order.
-    for (int half = 0; half < 2; ++half) {
-        __m256 s[K];
-        for (int k = 0; k < K; ++k)
-            s[k] = _mm256_loadu_ps(reinterpret_cast<const float*>(v[k].gq + W * ti + 4 * half));
-        for (int cq = 0; cq < 2; ++cq) {
-            __m256 col[4], cols[4];
-            transpose4(af + 64 * half + 8 * cq, 16, col);
-            for (int c = 0; c < 4; ++c) cols[c] = swap4(col[c]);
+    for (int k = 0; k < K; ++k)
+        for (int half = 0; half < 2; ++half)
+            _mm256_storeu_ps(reinterpret_cast<float*>(v[k].gq + W * ti + 4 * half), s[k][half]);
+    // Transposed sums: lanes are four columns, the rows of both quarters in ascending order.
+    for (int hc = 0; hc < 2; ++hc)
+        for (int hr = 0; hr < 2; ++hr) {
+            __m256 row[4], rows[4];
+            transpose4(af + 64 * hc + 8 * hr, 16, row);
+            for (int m = 0; m < 4; ++m) rows[m] = swap4(row[m]);
             for (int k = 0; k < K; ++k)
-                for (int c = 0; c < 4; ++c) {
-                    const int j = W * tj + 4 * cq + c;
-                    s[k] = madd4(s[k], col[c], cols[c], reinterpret_cast<const float*>(v[k].q + j),
-                                 si.q[k].data() + j);
+                for (int m = 0; m < 4; ++m) {
+                    const int i = W * ti + 4 * hr + m;
+                    acc[k][hc] =
+                        madd4(acc[k][hc], row[m], rows[m],
+                              reinterpret_cast<const float*>(v[k].p + i), si.p[k].data() + i);
                 }
         }
-        for (int k = 0; k < K; ++k)
-            _mm256_storeu_ps(reinterpret_cast<float*>(v[k].gq + W * ti + 4 * half), s[k]);
-    }
 }
 
 template <int K>
@@ -238,45 +243,41 @@ __attribute__((target("avx512f"))) inline __m512 swap8(__m512 a) {
     return _mm512_permute_ps(a, 0xB1);
 }
 
-// The eight rows of a tile become its eight columns (lanes: the rows), complex numbers moved
-// as 64-bit units in three rounds.
-__attribute__((target("avx512f"))) inline void transpose8(const float* a, __m512 col[8]) {
+// Eight vectors of eight complex numbers (16 floats apart) become eight vectors of their first,
+// second, ... elements: the eight tile columns become the eight tile rows. Complex numbers
+// move as 64-bit units, in three rounds.
+__attribute__((target("avx512f"))) inline void transpose8(const float* a, __m512 out[8]) {
     __m512d r[8], t[8], u[8];
     for (int i = 0; i < 8; ++i) r[i] = _mm512_castps_pd(_mm512_load_ps(a + 16 * i));
     for (int i = 0; i < 8; i += 2) {
-        t[i] = _mm512_unpacklo_pd(r[i], r[i + 1]);      // (i,0) (i+1,0) (i,2) (i+1,2) ...
-        t[i + 1] = _mm512_unpackhi_pd(r[i], r[i + 1]);  // (i,1) (i+1,1) (i,3) (i+1,3) ...
+        t[i] = _mm512_unpacklo_pd(r[i], r[i + 1]);      // elements 0, 2, 4, 6 of i and i+1
+        t[i + 1] = _mm512_unpackhi_pd(r[i], r[i + 1]);  // elements 1, 3, 5, 7
     }
     for (int i = 0; i < 8; i += 4)
         for (int odd = 0; odd < 2; ++odd) {
-            // Rows i..i+3; columns 0, 4 (0x88) and 2, 6 (0xDD), or 1, 5 and 3, 7 with odd.
+            // Vectors i..i+3: elements 0, 4 (0x88) and 2, 6 (0xDD), or 1, 5 and 3, 7 with odd.
             u[i + 2 * odd] = _mm512_shuffle_f64x2(t[i + odd], t[i + 2 + odd], 0x88);
             u[i + 2 * odd + 1] = _mm512_shuffle_f64x2(t[i + odd], t[i + 2 + odd], 0xDD);
         }
-    // u[0]: columns 0, 4 of rows 0..3; u[1]: 2, 6; u[2]: 1, 5; u[3]: 3, 7; u[4..7] rows 4..7.
+    // u[0]: elements 0, 4 of vectors 0..3; u[1]: 2, 6; u[2]: 1, 5; u[3]: 3, 7; u[4..7]: 4..7.
     constexpr int first[4] = {0, 2, 1, 3};
     for (int m = 0; m < 4; ++m) {
-        col[first[m]] = _mm512_castpd_ps(_mm512_shuffle_f64x2(u[m], u[m + 4], 0x88));
-        col[first[m] + 4] = _mm512_castpd_ps(_mm512_shuffle_f64x2(u[m], u[m + 4], 0xDD));
+        out[first[m]] = _mm512_castpd_ps(_mm512_shuffle_f64x2(u[m], u[m + 4], 0x88));
+        out[first[m] + 4] = _mm512_castpd_ps(_mm512_shuffle_f64x2(u[m], u[m + 4], 0xDD));
     }
 }
 
-// One tile for K channels, 512-bit vectors: a row of the tile is one vector.
+// One tile for K channels, 512-bit vectors: a tile column is one vector.
 template <int K>
 __attribute__((target("avx512f"))) inline void tile_avx512(const float* af, const pass_vectors* v,
                                                            const signed_imag& si, int ti, int tj,
                                                            __m512 (&acc)[K]) {
-    // Transposed sums: lanes are the tile's columns, the rows come in ascending order.
-    for (int r = 0; r < W; ++r) {
-        const __m512 row = _mm512_load_ps(af + 16 * r), rows = swap8(row);
-        for (int k = 0; k < K; ++k)
-            acc[k] = madd8(acc[k], row, rows, reinterpret_cast<const float*>(v[k].p + W * ti + r),
-                           si.p[k].data() + W * ti + r);
-    }
     // Direct sums: lanes are the tile's rows, the columns come in ascending order.
     __m512 col[8], cols[8];
-    transpose8(af, col);
-    for (int c = 0; c < W; ++c) cols[c] = swap8(col[c]);
+    for (int c = 0; c < W; ++c) {
+        col[c] = _mm512_load_ps(af + 16 * c);
+        cols[c] = swap8(col[c]);
+    }
     for (int k = 0; k < K; ++k) {
         float* gq = reinterpret_cast<float*>(v[k].gq + W * ti);
         __m512 s = _mm512_loadu_ps(gq);
@@ -284,6 +285,16 @@ __attribute__((target("avx512f"))) inline void tile_avx512(const float* af, cons
             s = madd8(s, col[c], cols[c], reinterpret_cast<const float*>(v[k].q + W * tj + c),
                       si.q[k].data() + W * tj + c);
         _mm512_storeu_ps(gq, s);
+    }
+    // Transposed sums: lanes are the tile's columns, the rows come in ascending order.
+    __m512 row[8];
+    transpose8(af, row);
+    for (int r = 0; r < W; ++r) {
+        const __m512 rows = swap8(row[r]);
+        for (int k = 0; k < K; ++k)
+            acc[k] =
+                madd8(acc[k], row[r], rows, reinterpret_cast<const float*>(v[k].p + W * ti + r),
+                      si.p[k].data() + W * ti + r);
     }
 }
 

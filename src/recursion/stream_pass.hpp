@@ -20,8 +20,8 @@ struct pass_vectors {
 enum class pass_kernel {
     best,    // the widest kernel the processor runs (KORVA_KERNEL may name another one)
     scalar,  // plain C++ with std::fma, one element at a time; runs anywhere
-    avx2,    // 256-bit vectors, half a tile row each (processors with AVX2 and FMA)
-    avx512,  // 512-bit vectors, a whole tile row each (processors with AVX-512F)
+    avx2,    // 256-bit vectors, half a tile column each (processors with AVX2 and FMA)
+    avx512,  // 512-bit vectors, a whole tile column each (processors with AVX-512F)
 };
 
 // Largest number of channels one pass serves.

@@ -1,5 +1,5 @@
 // The scattering-matrix store of the fast solver: 8 x 8 tiles, column of tiles after column of
-// tiles, each tile row by row, so one pass reads the matrix as one stream.
+// tiles, each tile column by column, so one pass reads the matrix as one stream.
 #pragma once
 #include <cassert>
 #include <cstddef>
@@ -13,8 +13,10 @@ namespace korva {
 // Square single-precision complex store, 1-based indices, for matrices up to a fixed order (the
 // run's largest). The current order n lays the matrix out as nt x nt tiles of 8 x 8 entries
 // (nt = ceil(n / 8)); tile (I, J) (0-based) starts at element 64 (J nt + I), and holds entry
-// (8 I + r + 1, 8 J + c + 1) at offset 8 r + c. A tile row is 64 bytes, one 512-bit vector or
-// two 256-bit ones; a tile is 512 bytes, aligned to 64. The padding beyond n stays zero.
+// (8 I + r + 1, 8 J + c + 1) at offset 8 c + r. A tile column is 64 bytes, one 512-bit vector
+// or two 256-bit ones; a tile is 512 bytes, aligned to 64. A column of the matrix thus runs in
+// pieces of 8 entries, 64 entries apart: the propagator blocks, column-major, are copied in
+// without a transpose. The padding beyond n stays zero.
 //
 // The constructor allocates and zeroes the whole capacity (on 2 MB pages where the system
 // grants them), so no energy point pays for the first touch of its pages.
@@ -55,7 +57,7 @@ class tile_store {
     std::size_t index(int i, int j) const {
         assert(i >= 1 && i <= n_ && j >= 1 && j <= n_);
         const int ti = (i - 1) / W, r = (i - 1) % W, tj = (j - 1) / W, c = (j - 1) % W;
-        return tile_offset(ti, tj) + static_cast<std::size_t>(W * r + c);
+        return tile_offset(ti, tj) + static_cast<std::size_t>(W * c + r);
     }
 
     struct release {

@@ -85,9 +85,9 @@ TEST(TileStore, ReshapeClearsAndSetsTheDiagonal) {
     for (int j = 1; j <= 13; ++j)
         for (int i = 1; i <= 13; ++i)
             EXPECT_EQ(g.gt(i, j), i == j ? cplx(1.0f, 0.0f) : cplx(0.0f, 0.0f));
-    // Entry (i, j) lives in tile ((i-1)/8, (j-1)/8), row by row inside it.
-    g.gt(11, 3) = cplx(5.0f, 6.0f);
-    EXPECT_EQ(g.tile(1, 0)[8 * 2 + 2], cplx(5.0f, 6.0f));
+    // Entry (i, j) lives in tile ((i-1)/8, (j-1)/8), column by column inside it.
+    g.gt(11, 4) = cplx(5.0f, 6.0f);
+    EXPECT_EQ(g.tile(1, 0)[8 * 3 + 2], cplx(5.0f, 6.0f));
     EXPECT_EQ(g.tile(1, 1)[8 * 2 + 2], cplx(1.0f, 0.0f));  // entry (11, 11)
     EXPECT_EQ(g.tile(1, 1)[8 * 7 + 7], cplx(0.0f, 0.0f));  // padding stays zero
     EXPECT_EQ(g.bytes(), 4u * 64 * sizeof(cplx));
