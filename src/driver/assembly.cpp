@@ -14,15 +14,17 @@
 #include "propagator/prop1.hpp"
 #include "propagator/prop2.hpp"
 #include "propagator/prop3.hpp"
+#include "recursion/tile_copy.hpp"
 
 namespace korva {
 
 namespace {
 
-// The amplitude t_l and the sign (-1)^l of each channel of one atom's layout at point e.
+// The amplitude t_l and the sign (-1)^l (twice, for both parts) of each channel of one atom's
+// layout at point e.
 struct atom_factors {
     std::vector<cplx> t;
-    std::vector<real> sign;
+    std::vector<real> sign2;
 };
 
 std::vector<atom_factors> layout_factors(const cluster_view& cl, const atom_layout& lay, int e) {
@@ -33,7 +35,7 @@ std::vector<atom_factors> layout_factors(const cluster_view& cl, const atom_layo
         for (int a = 1, l = 0; a <= lay.n[i]; ++a) {
             if (a > layout_index(l, std::min(l, mmax), mmax)) ++l;
             f[i].t.push_back(cl.phases.til(e, l, cl.par.iph[i]));
-            f[i].sign.push_back(l % 2 == 0 ? 1.0f : -1.0f);
+            f[i].sign2.insert(f[i].sign2.end(), 2, l % 2 == 0 ? 1.0f : -1.0f);
         }
     }
     return f;
@@ -43,26 +45,6 @@ std::vector<atom_factors> layout_factors(const cluster_view& cl, const atom_layo
 struct bond_clock {
     double build = 0, copy = 0;
 };
-
-// len entries down column j of g from row i0 (1-based): entry k becomes src[k] t, or with
-// `sign` (s sign[k]) (src[k] t), s and sign[k] being +-1. The column runs in pieces of W
-// entries, one tile apart.
-void column_copy(tile_store& g, int i0, int j, int len, const cplx* src, cplx t, const real* sign,
-                 real s) {
-    constexpr int W = tile_store::W;
-    int r = (i0 - 1) % W;
-    cplx* dst = g.tile((i0 - 1) / W, (j - 1) / W) + W * ((j - 1) % W) + r;
-    for (int k = 0; k < len; r = 0) {
-        const int piece = std::min(W - r, len - k);
-        if (sign) {
-            for (int m = 0; m < piece; ++m) dst[m] = (s * sign[k + m]) * (src[k + m] * t);
-        } else {
-            for (int m = 0; m < piece; ++m) dst[m] = src[k + m] * t;
-        }
-        k += piece;
-        dst += tile_store::TILE - r;  // row 0 of the same column in the next tile
-    }
-}
 
 // The propagator block of bond b (1-based) in gg, for cut-off lmax.
 void bond_block(const cluster_view& cl, builder_scratch& s, std::ostream& out, int e, int b,
@@ -85,6 +67,7 @@ struct point_view {
     const atom_layout& lay;
     const std::vector<atom_factors>& f;
     int e;
+    pass_kernel kernel;  // the vector width of the copies
 };
 
 // Bond b of atoms i < j: its block, then the two blocks of the pair, each column scaled by the
@@ -101,10 +84,11 @@ void bond_blocks(const cluster_view& cl, builder_scratch& s, tile_store& g, std:
     const cplx* gg = s.gg.data();
     const atom_factors &fi = pt.f[i - 1], &fj = pt.f[j - 1];
     for (int beta = 1; beta <= nj; ++beta)
-        column_copy(g, o + 1, q + beta, ni, gg + (beta - 1) * LDGG_, fj.t[beta - 1], nullptr, 1.0f);
+        copy_down_column(g, o + 1, q + beta, ni, gg + (beta - 1) * LDGG_, {fj.t[beta - 1]},
+                         pt.kernel);
     for (int a = 1; a <= ni; ++a)
-        column_copy(g, q + 1, o + a, nj, gg + (a - 1) * LDGG_, fi.t[a - 1], fj.sign.data(),
-                    fi.sign[a - 1]);
+        copy_down_column(g, q + 1, o + a, nj, gg + (a - 1) * LDGG_,
+                         {fi.t[a - 1], fj.sign2.data(), fi.sign2[2 * (a - 1)]}, pt.kernel);
     clock.build += t1 - t0;
     clock.copy += wall_seconds() - t1;
 }
@@ -148,7 +132,7 @@ assembly_result assemble(const cluster_view& cl, const atom_layout& lay, int e, 
 
     const std::vector<std::pair<int, int>> pairs = atom_pairs(nat);
     const std::vector<atom_factors> f = layout_factors(cl, lay, e);
-    const point_view pt{lay, f, e};
+    const point_view pt{lay, f, e, pass_kernel_used()};
     const int nb = static_cast<int>(pairs.size());
     const int threads = static_cast<int>(builders.size());
     std::vector<bond_clock> clocks(static_cast<std::size_t>(threads));

@@ -1,0 +1,129 @@
+#include "recursion/tile_copy.hpp"
+
+#include <algorithm>
+
+#if defined(__x86_64__) || defined(__i386__)
+// g++ 12 warns inside the plain 512-bit shuffles of its own header, whose unused source
+// operand is left undefined on purpose.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+#define KORVA_X86 1
+#endif
+
+namespace korva {
+
+namespace {
+
+constexpr int W = tile_store::W;
+
+// Entries r..r+piece-1 of one tile column (dst: its first entry) from src[0..piece-1].
+void piece_scalar(cplx* dst, int r, int piece, const cplx* src, const column_scale& f,
+                  const real* sign2) {
+    if (sign2) {
+        for (int m = 0; m < piece; ++m) dst[r + m] = (f.s * sign2[2 * m]) * (src[m] * f.t);
+    } else {
+        for (int m = 0; m < piece; ++m) dst[r + m] = src[m] * f.t;
+    }
+}
+
+#ifdef KORVA_X86
+
+// The plain product, as std::complex computes it when no NaN comes out:
+// (a.re t.re - a.im t.im, a.im t.re + a.re t.im), each product and sum rounded on its own;
+// tre = (t.re, t.re), tim = (-t.im, t.im) pairs.
+__attribute__((target("avx512f"))) void column_avx512(cplx* col, int r, int len, const cplx* src,
+                                                      const column_scale& f) {
+    const __m512 tre = _mm512_set1_ps(f.t.real());
+    const float ti = f.t.imag();
+    const __m512 tims =
+        _mm512_setr_ps(-ti, ti, -ti, ti, -ti, ti, -ti, ti, -ti, ti, -ti, ti, -ti, ti, -ti, ti);
+    const __m512 s = _mm512_set1_ps(f.s);
+    for (int k = 0; k < len; r = 0) {
+        const int piece = std::min(W - r, len - k);
+        const __mmask16 m = static_cast<__mmask16>(((1u << (2 * piece)) - 1) << (2 * r));
+        const __m512 a = _mm512_maskz_loadu_ps(m, reinterpret_cast<const float*>(src + k - r));
+        __m512 z =
+            _mm512_add_ps(_mm512_mul_ps(a, tre), _mm512_mul_ps(_mm512_permute_ps(a, 0xB1), tims));
+        if (f.sign2)
+            z = _mm512_mul_ps(_mm512_mul_ps(s, _mm512_maskz_loadu_ps(m, f.sign2 + 2 * (k - r))), z);
+        if (_mm512_mask_cmp_ps_mask(m, z, z, _CMP_UNORD_Q))
+            piece_scalar(col, r, piece, src + k, f, f.sign2 ? f.sign2 + 2 * k : nullptr);
+        else
+            _mm512_mask_storeu_ps(reinterpret_cast<float*>(col), m, z);
+        k += piece;
+        col += tile_store::TILE;
+    }
+}
+
+// The same with 256-bit vectors: a tile column in two halves of four entries.
+__attribute__((target("avx2"))) void column_avx2(cplx* col, int r, int len, const cplx* src,
+                                                 const column_scale& f) {
+    const __m256 tre = _mm256_set1_ps(f.t.real());
+    const float ti = f.t.imag();
+    const __m256 tims = _mm256_setr_ps(-ti, ti, -ti, ti, -ti, ti, -ti, ti);
+    const __m256 s = _mm256_set1_ps(f.s);
+    const __m256i lane = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);  // entry of each float
+    for (int k = 0; k < len; r = 0) {
+        const int piece = std::min(W - r, len - k);
+        bool redo = false;
+        __m256 z[2];
+        __m256i m[2];
+        for (int h = 0; h < 2; ++h) {
+            // Entries 4h..4h+3 of the tile column that lie in r..r+piece-1.
+            const __m256i e = _mm256_add_epi32(lane, _mm256_set1_epi32(4 * h));
+            m[h] = _mm256_and_si256(_mm256_cmpgt_epi32(e, _mm256_set1_epi32(r - 1)),
+                                    _mm256_cmpgt_epi32(_mm256_set1_epi32(r + piece), e));
+            const float* from = reinterpret_cast<const float*>(src + k - r + 4 * h);
+            const __m256 a = _mm256_maskload_ps(from, m[h]);
+            z[h] = _mm256_add_ps(_mm256_mul_ps(a, tre),
+                                 _mm256_mul_ps(_mm256_permute_ps(a, 0xB1), tims));
+            if (f.sign2)
+                z[h] = _mm256_mul_ps(
+                    _mm256_mul_ps(s, _mm256_maskload_ps(f.sign2 + 2 * (k - r + 4 * h), m[h])),
+                    z[h]);
+            const __m256 nan =
+                _mm256_and_ps(_mm256_cmp_ps(z[h], z[h], _CMP_UNORD_Q), _mm256_castsi256_ps(m[h]));
+            redo = redo || _mm256_movemask_ps(nan) != 0;
+        }
+        if (redo) {
+            piece_scalar(col, r, piece, src + k, f, f.sign2 ? f.sign2 + 2 * k : nullptr);
+        } else {
+            for (int h = 0; h < 2; ++h)
+                _mm256_maskstore_ps(reinterpret_cast<float*>(col + 4 * h), m[h], z[h]);
+        }
+        k += piece;
+        col += tile_store::TILE;
+    }
+}
+
+#endif
+
+void column_scalar(cplx* col, int r, int len, const cplx* src, const column_scale& f) {
+    for (int k = 0; k < len; r = 0) {
+        const int piece = std::min(W - r, len - k);
+        piece_scalar(col, r, piece, src + k, f, f.sign2 ? f.sign2 + 2 * k : nullptr);
+        k += piece;
+        col += tile_store::TILE;
+    }
+}
+
+}  // namespace
+
+void copy_down_column(tile_store& g, int i0, int j, int len, const cplx* src, const column_scale& f,
+                      pass_kernel kernel) {
+    if (len <= 0) return;
+    // The first piece's tile column, and the row of the first entry in it.
+    const int r = (i0 - 1) % W;
+    cplx* col = g.tile((i0 - 1) / W, (j - 1) / W) + W * ((j - 1) % W);
+    if (kernel == pass_kernel::best || !pass_available(kernel)) kernel = pass_kernel_used(kernel);
+#ifdef KORVA_X86
+    if (kernel == pass_kernel::avx512) return column_avx512(col, r, len, src, f);
+    if (kernel == pass_kernel::avx2) return column_avx2(col, r, len, src, f);
+#endif
+    column_scalar(col, r, len, src, f);
+}
+
+}  // namespace korva
