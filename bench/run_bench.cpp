@@ -1,7 +1,7 @@
 // The whole run of a deck (by default bench/large: 89 Fe atoms, matrix order 4539), each
 // configuration in a child process of its own so that its peak memory is its own.
 //
-//   run_bench [--plain] [--threads T] [--eps X] [--dump E FILE] [DECK_DIR]
+//   run_bench [--plain] [--threads T] [--eps X] [--dump E FILE] [--point E FILE] [DECK_DIR]
 //
 // Prints the wall time of each phase, the assembly's steps, and per energy point: the time,
 // the levels, the recursion, both against the memory bound at the read bandwidth measured here
@@ -11,7 +11,8 @@
 // table, and the pass kernel. --eps replaces the deck's EPS (0: 20 levels at every point).
 // --plain also runs the reference solver of the tests (slow: minutes) and prints the speed-up.
 // --dump writes the matrix of point E and its channels for lapack_bench (from a run of its
-// own, which stops there), and FILE.point: that point's figures in the timed run.
+// own, which stops there), and FILE.point: that point's figures in the timed run; --point
+// writes only these figures, to FILE.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -224,8 +225,8 @@ void set_eps(const fs::path& deck, const std::string& eps) {
 
 // The figures of the timed point for lapack_bench: seconds of the whole point and of its
 // recursion, levels, order, its memory bound (s).
-void write_point_file(const std::string& dump, int e, const result& r) {
-    std::ofstream f(dump + ".point");
+void write_point_file(const std::string& file, int e, const result& r) {
+    std::ofstream f(file);
     f << e << ' ' << r.point_at_dump << ' ' << r.rec_at_dump << ' ' << r.levels_at_dump << ' '
       << r.order_at_dump << ' ' << r.bound_at_dump << '\n';
 }
@@ -242,7 +243,7 @@ int main(int argc, char** argv) {
     }
     bool plain = false;
     int threads = 0, dump_e = 2;
-    std::string dump, eps;
+    std::string dump, point_file, eps;
     fs::path deck_dir = fs::path(KORVA_SOURCE_DIR) / "bench" / "large";
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -255,6 +256,10 @@ int main(int argc, char** argv) {
         } else if (a == "--dump" && i + 2 < argc) {
             dump_e = std::atoi(argv[++i]);
             dump = fs::absolute(argv[++i]).string();
+            point_file = dump + ".point";
+        } else if (a == "--point" && i + 2 < argc) {
+            dump_e = std::atoi(argv[++i]);
+            point_file = fs::absolute(argv[++i]).string();
         } else {
             deck_dir = a;
         }
@@ -276,10 +281,8 @@ int main(int argc, char** argv) {
     if (fast.order_at_dump > 0)
         std::printf("point %d: N = %d, %d levels, whole point %.4f s (recursion %.4f s)\n", dump_e,
                     fast.order_at_dump, fast.levels_at_dump, fast.point_at_dump, fast.rec_at_dump);
-    if (!dump.empty()) {
-        run_child(dir, {false, threads, dump_e, dump, bw});
-        write_point_file(dump, dump_e, fast);
-    }
+    if (!dump.empty()) run_child(dir, {false, threads, dump_e, dump, bw});
+    if (!point_file.empty()) write_point_file(point_file, dump_e, fast);
     if (plain) {
         const result ref = run_child(dir, {true, 1, dump_e, "", bw});
         std::printf("\nwhole run: plain %.2f s, streaming %.2f s: %.1fx\n", ref.total, fast.total,
