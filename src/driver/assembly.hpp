@@ -26,8 +26,8 @@ struct assembly_result {
 };
 
 // Fills the off-diagonal blocks of point e into g. When the layout changed since the last
-// point, g is first reshaped to lay.order(): every entry 0 (which also clears what an earlier
-// layout left inside each atom's own block) and the unit diagonal. Each builder's block goes
+// point, g first takes the order lay.order(), and each atom's own block becomes the unit
+// matrix (which clears what an earlier layout left there). Each builder's block goes
 // from gg straight into the tiles, column by column, scaled by the amplitudes t_l on the way.
 // The bonds are shared by the threads of `builders` (one scratch each) when the builders stay
 // silent; every entry gets the bits a serial assembly gives it. With `timing`, the time of

@@ -44,4 +44,18 @@ void tile_store::reshape(int n) {
     for (int i = 1; i <= n_; ++i) gt(i, i) = cplx(1.0f, 0.0f);
 }
 
+void tile_store::relayout(int n) {
+    n_ = std::clamp(n, 0, capacity_);
+    nt_ = (n_ + W - 1) / W;
+    const int used = n_ - W * (nt_ - 1);  // rows (columns) of the last tile row (column) in use
+    if (nt_ == 0 || used == W) return;
+    const cplx zero(0.0f, 0.0f);
+    // Rows n+1.. of every column: the last tile row.
+    for (int tj = 0; tj < nt_; ++tj)
+        for (int c = 0; c < W; ++c) std::fill_n(tile(nt_ - 1, tj) + W * c + used, W - used, zero);
+    // Columns n+1.. of every row: the last tile column.
+    for (int ti = 0; ti < nt_; ++ti)
+        std::fill_n(tile(ti, nt_ - 1) + W * used, W * (W - used), zero);
+}
+
 }  // namespace korva

@@ -38,6 +38,10 @@ class tile_store {
 
     // New current order (clamped to 0..capacity): every entry 0, the diagonal 1 up to n.
     void reshape(int n);
+    // New current order for a caller that then writes every entry of rows and columns 1..n
+    // itself: only the padding beyond n is set to 0. The entries within n hold whatever the
+    // earlier order left there, scrambled (its tiles lay elsewhere).
+    void relayout(int n);
 
     cplx& gt(int i, int j) { return data_[index(i, j)]; }
     cplx gt(int i, int j) const { return data_[index(i, j)]; }

@@ -93,6 +93,18 @@ TEST(TileStore, ReshapeClearsAndSetsTheDiagonal) {
     EXPECT_EQ(g.bytes(), 4u * 64 * sizeof(cplx));
     g.reshape(99);
     EXPECT_EQ(g.order(), 20);  // clamped to the capacity
+    // relayout: the padding of the new order is cleared, whatever the old order left.
+    for (int j = 1; j <= 20; ++j)
+        for (int i = 1; i <= 20; ++i) g.gt(i, j) = cplx(7.0f, 7.0f);
+    g.relayout(13);
+    for (int ti = 0; ti < 2; ++ti)
+        for (int tj = 0; tj < 2; ++tj)
+            for (int c = 0; c < 8; ++c)
+                for (int r = 0; r < 8; ++r)
+                    if (8 * ti + r >= 13 || 8 * tj + c >= 13) {
+                        EXPECT_EQ(g.tile(ti, tj)[8 * c + r], cplx(0.0f, 0.0f))
+                            << "row " << 8 * ti + r + 1 << " column " << 8 * tj + c + 1;
+                    }
 }
 
 // The pass against the reference solver's sums over the listed entries of the plain store, in
@@ -137,7 +149,7 @@ TEST(StreamPass, BothProductsHaveThePlainSolversBits) {
 }
 
 // The whole recursion: niter, s, err and every A and B line of each channel as haykor gives
-// them, for 1 and 2 threads and every kernel; channels stop at different levels.
+// them, for 1 to 3 threads and every kernel; channels stop at different levels.
 TEST(HaykorMulti, EveryChannelHasThePlainSolversBitsAndLines) {
     const std::vector<pass_kernel> kernels = kernels_here();
     struct setting {
@@ -159,7 +171,7 @@ TEST(HaykorMulti, EveryChannelHasThePlainSolversBitsAndLines) {
         std::vector<int> channels;
         for (int r : {1, 2, 3, s.n / 2, s.n}) channels.push_back(std::min(r, s.n));
         for (pass_kernel kern : kernels)
-            for (int threads : {1, 2}) {
+            for (int threads : {1, 2, 3}) {
                 std::vector<std::string> lines;
                 const auto res =
                     haykor(g, channels, s.minlev, s.maxlev, s.eps, 3, lines, threads, kern);
