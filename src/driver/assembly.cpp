@@ -20,11 +20,11 @@ namespace korva {
 
 namespace {
 
-// The amplitude t_l and the sign (-1)^l (twice, for both parts) of each channel of one atom's
-// layout at point e.
+// The amplitude t_l and the sign (-1)^l (once, and twice for both parts) of each channel of
+// one atom's layout at point e.
 struct atom_factors {
     std::vector<cplx> t;
-    std::vector<real> sign2;
+    std::vector<real> sign, sign2;
 };
 
 std::vector<atom_factors> layout_factors(const cluster_view& cl, const atom_layout& lay, int e) {
@@ -35,7 +35,8 @@ std::vector<atom_factors> layout_factors(const cluster_view& cl, const atom_layo
         for (int a = 1, l = 0; a <= lay.n[i]; ++a) {
             if (a > layout_index(l, std::min(l, mmax), mmax)) ++l;
             f[i].t.push_back(cl.phases.til(e, l, cl.par.iph[i]));
-            f[i].sign2.insert(f[i].sign2.end(), 2, l % 2 == 0 ? 1.0f : -1.0f);
+            f[i].sign.push_back(l % 2 == 0 ? 1.0f : -1.0f);
+            f[i].sign2.insert(f[i].sign2.end(), 2, f[i].sign.back());
         }
     }
     return f;
@@ -83,7 +84,8 @@ struct point_view {
 // Bond b of atoms i < j: its block, then the two blocks of the pair, each column scaled by the
 // amplitude of the atom the column belongs to:
 //   gt(o + a, q + b) = gg(a, b) t_l'(b),  gt(q + b, o + a) = (-1)^(l + l') (gg(b, a) t_l(a)),
-// both read down the columns of gg and written down the columns of the store.
+// both read down the columns of gg (gg(b, a) for the second: column a of gg is column o + a
+// of the store) and written tile by tile.
 void bond_blocks(const cluster_view& cl, builder_scratch& s, tile_store& g, std::ostream& out,
                  const point_view& pt, int b, int i, int j, bond_clock& clock) {
     const atom_layout& lay = pt.lay;
@@ -93,12 +95,9 @@ void bond_blocks(const cluster_view& cl, builder_scratch& s, tile_store& g, std:
     const double t1 = wall_seconds();
     const cplx* gg = s.gg.data();
     const atom_factors &fi = pt.f[i - 1], &fj = pt.f[j - 1];
-    for (int beta = 1; beta <= nj; ++beta)
-        copy_down_column(g, o + 1, q + beta, ni, gg + (beta - 1) * LDGG_, {fj.t[beta - 1]},
-                         pt.kernel);
-    for (int a = 1; a <= ni; ++a)
-        copy_down_column(g, q + 1, o + a, nj, gg + (a - 1) * LDGG_,
-                         {fi.t[a - 1], fj.sign2.data(), fi.sign2[2 * (a - 1)]}, pt.kernel);
+    copy_block(g, o + 1, q + 1, {gg, LDGG_, ni, nj, fj.t.data()}, pt.kernel);
+    copy_block(g, q + 1, o + 1, {gg, LDGG_, nj, ni, fi.t.data(), fj.sign2.data(), fi.sign.data()},
+               pt.kernel);
     clock.build += t1 - t0;
     clock.copy += wall_seconds() - t1;
 }

@@ -19,6 +19,13 @@ namespace {
 
 constexpr int W = tile_store::W;
 
+// What multiplies the entries of one column: t, and with sign2 the signs s sign2[2k].
+struct column_scale {
+    cplx t;
+    const real* sign2 = nullptr;
+    real s = 1.0f;
+};
+
 // Entries r..r+piece-1 of one tile column (dst: its first entry) from src[0..piece-1].
 void piece_scalar(cplx* dst, int r, int piece, const cplx* src, const column_scale& f,
                   const real* sign2) {
@@ -110,20 +117,29 @@ void column_scalar(cplx* col, int r, int len, const cplx* src, const column_scal
     }
 }
 
-}  // namespace
+using column_fn = void (*)(cplx*, int, int, const cplx*, const column_scale&);
 
-void copy_down_column(tile_store& g, int i0, int j, int len, const cplx* src, const column_scale& f,
-                      pass_kernel kernel) {
-    if (len <= 0) return;
-    // The first piece's tile column, and the row of the first entry in it.
-    const int r = (i0 - 1) % W;
-    cplx* col = g.tile((i0 - 1) / W, (j - 1) / W) + W * ((j - 1) % W);
+column_fn column_kernel(pass_kernel kernel) {
     if (kernel == pass_kernel::best || !pass_available(kernel)) kernel = pass_kernel_used(kernel);
 #ifdef KORVA_X86
-    if (kernel == pass_kernel::avx512) return column_avx512(col, r, len, src, f);
-    if (kernel == pass_kernel::avx2) return column_avx2(col, r, len, src, f);
+    if (kernel == pass_kernel::avx512) return column_avx512;
+    if (kernel == pass_kernel::avx2) return column_avx2;
 #endif
-    column_scalar(col, r, len, src, f);
+    return column_scalar;
+}
+
+}  // namespace
+
+void copy_block(tile_store& g, int i0, int j0, const scaled_block& b, pass_kernel kernel) {
+    const column_fn copy = column_kernel(kernel);
+    // Column j0 + l from row i0 on: the first piece's tile column, the row of i0 within it.
+    const int r = (i0 - 1) % W;
+    for (int l = 0; l < b.cols; ++l) {
+        const int j = j0 + l;
+        cplx* col = g.tile((i0 - 1) / W, (j - 1) / W) + W * ((j - 1) % W);
+        const column_scale f{b.t[l], b.row_sign2, b.col_sign ? b.col_sign[l] : 1.0f};
+        copy(col, r, b.rows, b.src + static_cast<std::ptrdiff_t>(l) * b.ld, f);
+    }
 }
 
 }  // namespace korva

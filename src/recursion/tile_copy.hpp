@@ -7,21 +7,24 @@
 
 namespace korva {
 
-// What multiplies the entries of one column.
-struct column_scale {
-    cplx t;                       // every entry: the amplitude of the column's channel
-    const real* sign2 = nullptr;  // per entry k, or none: +-1 at 2k and again at 2k + 1
-    real s = 1.0f;                // with sign2: +-1 for the whole column
+// A column-major block and what multiplies its entries.
+struct scaled_block {
+    const cplx* src;  // entry (k, l) at src[k + l ld], k = 0..rows-1, l = 0..cols-1
+    int ld, rows, cols;
+    const cplx* t;                    // per column l: the amplitude of the column's channel
+    const real* row_sign2 = nullptr;  // per row k, or none: +-1 at 2k and again at 2k + 1
+    const real* col_sign = nullptr;   // per column l, with row_sign2: +-1
 };
 
-// Writes len entries down column j of g from row i0 (1-based, within the order): entry
-// i0 + k becomes src[k] t, or with sign2 (s sign2[2k]) (src[k] t). The products are those of
-// std::complex, bit for bit (including its treatment of infinities: a piece whose plain
-// product has a NaN is redone with std::complex). The column runs through the tiles in pieces
-// of 8 entries; `kernel` picks the vector width as for the pass (a kernel the processor lacks
-// is replaced by the best one it has). Resolve best once with pass_kernel_used() for many
-// calls: it reads the environment.
-void copy_down_column(tile_store& g, int i0, int j, int len, const cplx* src, const column_scale& f,
-                      pass_kernel kernel = pass_kernel::best);
+// Writes the block into g with its first entry at (i0, j0) (1-based, within the order): entry
+// (k, l) becomes src(k, l) t[l], or with signs (col_sign[l] row_sign2[2k]) (src(k, l) t[l]).
+// The products are those of std::complex, bit for bit (including its treatment of
+// infinities: a piece whose plain product has a NaN is redone with std::complex). Each column
+// runs down the tiles in pieces of up to 8 entries, one tile apart.
+// `kernel` picks the vector width as for the pass (best, or a kernel the processor lacks,
+// becomes the one pass_kernel_used gives; resolve it once for many calls: that reads the
+// environment).
+void copy_block(tile_store& g, int i0, int j0, const scaled_block& b,
+                pass_kernel kernel = pass_kernel::best);
 
 }  // namespace korva
