@@ -231,6 +231,57 @@ void write_point_file(const std::string& file, int e, const result& r) {
       << r.order_at_dump << ' ' << r.bound_at_dump << '\n';
 }
 
+// The command line of the parent.
+struct options {
+    bool plain = false;
+    int threads = 0, dump_e = 2;
+    std::string dump, point_file, eps;
+    fs::path deck_dir = fs::path(KORVA_SOURCE_DIR) / "bench" / "large";
+};
+
+options parse(int argc, char** argv) {
+    options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--plain") {
+            o.plain = true;
+        } else if (a == "--threads" && i + 1 < argc) {
+            o.threads = std::atoi(argv[++i]);
+        } else if (a == "--eps" && i + 1 < argc) {
+            o.eps = argv[++i];
+        } else if ((a == "--dump" || a == "--point") && i + 2 < argc) {
+            o.dump_e = std::atoi(argv[++i]);
+            const std::string file = fs::absolute(argv[++i]).string();
+            if (a == "--dump") o.dump = file;
+            o.point_file = a == "--dump" ? file + ".point" : file;
+        } else {
+            o.deck_dir = a;
+        }
+    }
+    return o;
+}
+
+// The deck's files in a scratch directory of their own.
+fs::path scratch_copy(const options& o) {
+    const fs::path dir = fs::temp_directory_path() / "korva-run-bench";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const auto& e : fs::directory_iterator(o.deck_dir))
+        if (e.is_regular_file()) fs::copy_file(e.path(), dir / e.path().filename());
+    if (!o.eps.empty()) set_eps(dir / "deck.in", o.eps);
+    return dir;
+}
+
+void plain_against(const fs::path& dir, const options& o, const result& fast, double bw) {
+    const result ref = run_child(dir, {true, 1, o.dump_e, "", bw});
+    std::printf("\nwhole run: plain %.2f s, streaming %.2f s: %.1fx\n", ref.total, fast.total,
+                ref.total / fast.total);
+    if (fast.order_at_dump > 0)
+        std::printf("point %d: plain %.3f s, streaming %.4f s: %.1fx\n", o.dump_e,
+                    ref.point_at_dump, fast.point_at_dump, ref.point_at_dump / fast.point_at_dump);
+    std::printf("peak memory: plain %.1f MB, streaming %.1f MB\n", ref.peak_mb, fast.peak_mb);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -241,56 +292,20 @@ int main(int argc, char** argv) {
                      dump == "-" ? "" : dump, std::atof(argv[6])};
         return child_main(argv[7], a, argv[8]);
     }
-    bool plain = false;
-    int threads = 0, dump_e = 2;
-    std::string dump, point_file, eps;
-    fs::path deck_dir = fs::path(KORVA_SOURCE_DIR) / "bench" / "large";
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--plain") {
-            plain = true;
-        } else if (a == "--threads" && i + 1 < argc) {
-            threads = std::atoi(argv[++i]);
-        } else if (a == "--eps" && i + 1 < argc) {
-            eps = argv[++i];
-        } else if (a == "--dump" && i + 2 < argc) {
-            dump_e = std::atoi(argv[++i]);
-            dump = fs::absolute(argv[++i]).string();
-            point_file = dump + ".point";
-        } else if (a == "--point" && i + 2 < argc) {
-            dump_e = std::atoi(argv[++i]);
-            point_file = fs::absolute(argv[++i]).string();
-        } else {
-            deck_dir = a;
-        }
-    }
-    const fs::path dir = fs::temp_directory_path() / "korva-run-bench";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    for (const auto& e : fs::directory_iterator(deck_dir))
-        if (e.is_regular_file()) fs::copy_file(e.path(), dir / e.path().filename());
-    if (!eps.empty()) set_eps(dir / "deck.in", eps);
-
-    const int bw_threads = threads > 0 ? threads : omp_get_max_threads();
+    const options o = parse(argc, argv);
+    const fs::path dir = scratch_copy(o);
+    const int bw_threads = o.threads > 0 ? o.threads : omp_get_max_threads();
     const double bw = korva::bench::read_bandwidth(bw_threads);
     const double triad = korva::bench::triad_bandwidth(bw_threads);
     std::printf("deck %s%s%s; read bandwidth %.1f GB/s, triad %.1f GB/s on %d thread(s)\n",
-                deck_dir.c_str(), eps.empty() ? "" : " with EPS ", eps.c_str(), bw, triad,
+                o.deck_dir.c_str(), o.eps.empty() ? "" : " with EPS ", o.eps.c_str(), bw, triad,
                 bw_threads);
-    const result fast = run_child(dir, {false, threads, dump_e, "", bw});
+    const result fast = run_child(dir, {false, o.threads, o.dump_e, "", bw});
     if (fast.order_at_dump > 0)
-        std::printf("point %d: N = %d, %d levels, whole point %.4f s (recursion %.4f s)\n", dump_e,
-                    fast.order_at_dump, fast.levels_at_dump, fast.point_at_dump, fast.rec_at_dump);
-    if (!dump.empty()) run_child(dir, {false, threads, dump_e, dump, bw});
-    if (!point_file.empty()) write_point_file(point_file, dump_e, fast);
-    if (plain) {
-        const result ref = run_child(dir, {true, 1, dump_e, "", bw});
-        std::printf("\nwhole run: plain %.2f s, streaming %.2f s: %.1fx\n", ref.total, fast.total,
-                    ref.total / fast.total);
-        if (fast.order_at_dump > 0)
-            std::printf("point %d: plain %.3f s, streaming %.4f s: %.1fx\n", dump_e,
-                        ref.point_at_dump, fast.point_at_dump,
-                        ref.point_at_dump / fast.point_at_dump);
-        std::printf("peak memory: plain %.1f MB, streaming %.1f MB\n", ref.peak_mb, fast.peak_mb);
-    }
+        std::printf("point %d: N = %d, %d levels, whole point %.4f s (recursion %.4f s)\n",
+                    o.dump_e, fast.order_at_dump, fast.levels_at_dump, fast.point_at_dump,
+                    fast.rec_at_dump);
+    if (!o.dump.empty()) run_child(dir, {false, o.threads, o.dump_e, o.dump, bw});
+    if (!o.point_file.empty()) write_point_file(o.point_file, o.dump_e, fast);
+    if (o.plain) plain_against(dir, o, fast, bw);
 }
