@@ -5,6 +5,7 @@
 //
 //   lapack_bench FILE [threads] [channel ...] [--compare POINTFILE ...]
 //                                              (default channels 2 3 4: L0 = 1 of atom 1)
+//   lapack_bench --core                        (the kernel set OpenBLAS chose)
 #include <complex>
 #define lapack_complex_float std::complex<float>
 #define lapack_complex_double std::complex<double>
@@ -19,6 +20,7 @@
 #include <vector>
 
 extern "C" void openblas_set_num_threads(int);
+extern "C" char* openblas_get_corename();
 
 namespace {
 
@@ -67,6 +69,10 @@ void compare(const std::string& file, double cgesv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--core") {
+        std::printf("%s\n", openblas_get_corename());
+        return 0;
+    }
     if (argc < 2) {
         std::fprintf(stderr,
                      "usage: lapack_bench FILE [threads] [channel ...] [--compare F ...]\n");
@@ -94,8 +100,10 @@ int main(int argc, char** argv) {
     openblas_set_num_threads(threads);
     std::vector<lapack_complex_float> d;
     const double best = cgesv_seconds(a0, n, ch, d);
-    std::printf("cgesv: N = %d, %zu right-hand sides, %d thread(s): %.3f s (best of 3)\n", n,
-                ch.size(), threads, best);
+    std::printf(
+        "cgesv (OpenBLAS %s kernels): N = %d, %zu right-hand sides, %d thread(s): %.3f s "
+        "(best of 3)\n",
+        openblas_get_corename(), n, ch.size(), threads, best);
     for (std::size_t k = 0; k < ch.size(); ++k)
         std::printf("  (gt^-1)(%d, %d) = (%.7g, %.7g)\n", ch[k], ch[k], d[k].real(), d[k].imag());
     for (const std::string& p : points) compare(p, best);
