@@ -190,6 +190,28 @@ TEST(HaykorMulti, EveryChannelHasThePlainSolversBitsAndLines) {
     }
 }
 
+// Above order 2048 the element-by-element steps of the recursion are shared by the threads as
+// well; the bits stay those of the reference.
+TEST(HaykorMulti, LongVectorsKeepThePlainSolversBits) {
+    const int n = 2100;
+    const random_matrix rm(n, 0.98, false, 77u);
+    reference::matrix_store m(n);
+    rm.fill(m);
+    tile_store g(n);
+    rm.fill(g);
+    const std::vector<int> channels{1, 1000, n};
+    for (int threads : {1, 2, 3}) {
+        std::vector<std::string> lines;
+        const auto res = haykor(g, channels, 2, 6, 0.0f, 0, lines, threads);
+        for (std::size_t k = 0; k < channels.size(); ++k) {
+            std::ostringstream text;
+            const haykor_result h = reference::haykor(m, n, channels[k], 2, 6, 0.0f, 0, text);
+            EXPECT_EQ(res[k].niter, h.niter) << "r=" << channels[k] << " threads=" << threads;
+            EXPECT_TRUE(same_bits(res[k].s, h.s)) << "r=" << channels[k] << " threads=" << threads;
+        }
+    }
+}
+
 // A channel without couplings ends at level 1, next to channels that run on.
 TEST(HaykorMulti, IsolatedChannelStopsAtOnce) {
     const int n = 40;
