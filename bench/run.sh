@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks and runs the performance set, in one run on one machine: the bandwidths
 # and the pass of every kernel (solver_bench); the whole run of the large deck as it stands and
-# with EPS 0 (20 levels at every point); the assembly-heavy few-levels deck; LAPACK's cgesv on
+# with EPS 0 (20 levels at every point; on an AVX-512 machine also with the AVX2 kernels); the
+# assembly-heavy few-levels deck; LAPACK's cgesv on
 # the matrices of both decks with the same right-hand sides and threads, set against the
 # program's time for the same point.
 #   bash bench/run.sh [threads]
@@ -28,6 +29,11 @@ echo "== run_bench: large deck"
 ./build-bench/run_bench --threads "$threads" --dump 2 "$tmp/large.bin"
 echo "== run_bench: large deck with EPS 0"
 ./build-bench/run_bench --threads "$threads" --eps 0 --point 2 "$tmp/large-eps0.point"
+if grep -qw avx512f /proc/cpuinfo; then
+  echo "== run_bench: large deck with EPS 0, AVX2 kernels (KORVA_KERNEL=avx2)"
+  KORVA_KERNEL=avx2 ./build-bench/run_bench --threads "$threads" --eps 0 \
+    --point 2 "$tmp/large-eps0-avx2.point"
+fi
 echo "== run_bench: few-levels deck"
 ./build-bench/run_bench --threads "$threads" --dump 2 "$tmp/few.bin" bench/few-levels
 # OpenBLAS with its own kernel choice, unless it does not know the processor and falls back to
@@ -39,8 +45,9 @@ if [ "$(./build-bench/lapack_bench --core)" = Prescott ]; then
   fi
 fi
 echo "== lapack_bench: large deck, point 2"
-./build-bench/lapack_bench "$tmp/large.bin" "$threads" --compare "$tmp/large.bin.point" \
-  --compare "$tmp/large-eps0.point"
+points=(--compare "$tmp/large.bin.point" --compare "$tmp/large-eps0.point")
+[ -f "$tmp/large-eps0-avx2.point" ] && points+=(--compare "$tmp/large-eps0-avx2.point")
+./build-bench/lapack_bench "$tmp/large.bin" "$threads" "${points[@]}"
 echo "== lapack_bench: few-levels deck, point 2"
 ./build-bench/lapack_bench "$tmp/few.bin" "$threads" --compare "$tmp/few.bin.point"
-rm -f "$tmp/large.bin" "$tmp/few.bin"
+rm -f "$tmp/large.bin" "$tmp/few.bin" "$tmp"/*.point
