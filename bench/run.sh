@@ -2,9 +2,8 @@
 # Builds the benchmarks and runs the performance set, in one run on one machine: the bandwidths
 # and the pass of every kernel (solver_bench); the whole run of the large deck as it stands and
 # with EPS 0 (20 levels at every point; on an AVX-512 machine also with the AVX2 kernels); the
-# assembly-heavy few-levels deck; LAPACK's cgesv on
-# the matrices of both decks with the same right-hand sides and threads, set against the
-# program's time for the same point.
+# assembly-heavy few-levels deck; LAPACK's cgesv on the matrices of both decks with the same
+# right-hand sides and threads, set against the program's time for the same point.
 #   bash bench/run.sh [threads]
 set -euo pipefail
 cd "$(dirname "$0")/.."
