@@ -135,6 +135,7 @@ assembly_result assemble(const cluster_view& cl, const atom_layout& lay, int e, 
         new_layout(g, lay);
         if (timing) timing->asm_reshape += wall_seconds() - t0;
     }
+    g.clear_marks();  // the copies mark the tiles that get subnormal entries at this point
     assembly_result res;
     res.n = lay.order();
     if (nat >= 2) res.last_lmax = std::max(lay.l[nat - 2], lay.l[nat - 1]);

@@ -298,6 +298,102 @@ __attribute__((target("avx512f"))) inline void tile_avx512(const float* af, cons
     }
 }
 
+// Marked tiles (they may hold subnormal numbers; tile_store.hpp). Every floating-point
+// instruction that meets a subnormal operand or result costs the processor a slow path of
+// about 40 ns. A marked tile is therefore computed with everything scaled by 2^32: the
+// entries, exactly, by integer operations on their bits (a subnormal entry becomes normal),
+// and the running sums, so no operand is subnormal. fma(2^32 x, y, 2^32 c) is 2^32 fma(x, y, c)
+// exactly whenever the unscaled result is normal or zero (scaling by a power of two moves
+// every rounding with it) and nothing overflows. Each result is checked for that (at least
+// 2^-125 unscaled, at most the largest float, or zero); if one fails, the tile is computed the
+// plain way from its unchanged sums.
+constexpr int scale_bits = 32;
+
+struct scale_check {
+    __m512i lo, hi;  // smallest |bits| - 1 (a zero wraps to the top) and largest |bits| seen
+};
+
+__attribute__((target("avx512f"))) inline void track(scale_check& ck, __m512 r) {
+    const __m512i b = _mm512_and_si512(_mm512_castps_si512(r), _mm512_set1_epi32(0x7FFFFFFF));
+    ck.lo = _mm512_min_epu32(ck.lo, _mm512_sub_epi32(b, _mm512_set1_epi32(1)));
+    ck.hi = _mm512_max_epu32(ck.hi, b);
+}
+
+// x 2^32 exactly without a floating-point operation on x; false when x is too large (or not
+// finite) for that.
+__attribute__((target("avx512f"))) inline bool scale_up(__m512 x, __m512& out) {
+    const __m512i b = _mm512_castps_si512(x);
+    const __m512i expo = _mm512_and_si512(b, _mm512_set1_epi32(0x7F800000));
+    if (_mm512_cmpgt_epu32_mask(expo, _mm512_set1_epi32((254 - scale_bits) << 23))) return false;
+    // Normal numbers: add to the exponent. Zero and subnormal numbers: fraction f gives f 2^-149,
+    // that is (float)f 2^(32-149) after scaling, a normal number or zero; then the sign.
+    const __mmask16 tiny = _mm512_testn_epi32_mask(b, _mm512_set1_epi32(0x7F800000));
+    const __m512i normal = _mm512_add_epi32(b, _mm512_set1_epi32(scale_bits << 23));
+    const __m512 frac = _mm512_cvtepi32_ps(_mm512_and_si512(b, _mm512_set1_epi32(0x007FFFFF)));
+    const __m512i sub =
+        _mm512_or_si512(_mm512_castps_si512(_mm512_mul_ps(frac, _mm512_set1_ps(0x1p-117f))),
+                        _mm512_and_si512(b, _mm512_set1_epi32(static_cast<int>(0x80000000u))));
+    out = _mm512_castsi512_ps(_mm512_mask_blend_epi32(tiny, normal, sub));
+    return true;
+}
+
+__attribute__((target("avx512f"))) inline __m512 madd8_tracked(__m512 acc, __m512 a, __m512 as,
+                                                               const float* bre, const double* bim,
+                                                               scale_check& ck) {
+    const __m512 inner = _mm512_fmadd_ps(as, _mm512_castpd_ps(_mm512_set1_pd(*bim)), acc);
+    track(ck, inner);
+    const __m512 outer = _mm512_fmadd_ps(a, _mm512_set1_ps(*bre), inner);
+    track(ck, outer);
+    return outer;
+}
+
+// Whether every result tracked was 0 or within 2^-125 .. the largest float unscaled.
+__attribute__((target("avx512f"))) inline bool scale_held(const scale_check& ck) {
+    const int lo_bits = (127 - 125 + scale_bits) << 23;  // 2^(32-125), scaled
+    return !_mm512_cmplt_epu32_mask(ck.lo, _mm512_set1_epi32(lo_bits - 1)) &&
+           !_mm512_cmpgt_epu32_mask(ck.hi, _mm512_set1_epi32(0x7F7FFFFF));
+}
+
+// The marked tile scaled; false (and nothing written, acc unchanged) when the scaling does not
+// hold.
+template <int K>
+__attribute__((target("avx512f"))) bool tile_avx512_scaled(const float* af, const pass_vectors* v,
+                                                           const signed_imag& si, int ti, int tj,
+                                                           __m512 (&acc)[K]) {
+    __m512 col[8], cols[8], row[8], s[K], t[K];
+    for (int c = 0; c < W; ++c) {
+        if (!scale_up(_mm512_load_ps(af + 16 * c), col[c])) return false;
+        cols[c] = swap8(col[c]);
+    }
+    float scaled[8 * 16];
+    for (int c = 0; c < W; ++c) _mm512_storeu_ps(scaled + 16 * c, col[c]);
+    transpose8(scaled, row);
+    for (int k = 0; k < K; ++k)
+        if (!scale_up(_mm512_loadu_ps(reinterpret_cast<const float*>(v[k].gq + W * ti)), s[k]) ||
+            !scale_up(acc[k], t[k]))
+            return false;
+    scale_check ck{_mm512_set1_epi32(-1), _mm512_setzero_si512()};
+    for (int k = 0; k < K; ++k)
+        for (int c = 0; c < W; ++c)
+            s[k] = madd8_tracked(s[k], col[c], cols[c],
+                                 reinterpret_cast<const float*>(v[k].q + W * tj + c),
+                                 si.q[k].data() + W * tj + c, ck);
+    for (int r = 0; r < W; ++r) {
+        const __m512 rows = swap8(row[r]);
+        for (int k = 0; k < K; ++k)
+            t[k] = madd8_tracked(t[k], row[r], rows,
+                                 reinterpret_cast<const float*>(v[k].p + W * ti + r),
+                                 si.p[k].data() + W * ti + r, ck);
+    }
+    if (!scale_held(ck)) return false;
+    const __m512 down = _mm512_set1_ps(0x1p-32f);
+    for (int k = 0; k < K; ++k) {
+        _mm512_storeu_ps(reinterpret_cast<float*>(v[k].gq + W * ti), _mm512_mul_ps(s[k], down));
+        acc[k] = _mm512_mul_ps(t[k], down);
+    }
+    return true;
+}
+
 // Columns of tiles tj..tj+P-1 together: the transposed sums of P columns run side by side, so
 // the chain of dependent multiply-adds down each column of tiles stalls the core less.
 template <int K, int P>
@@ -316,7 +412,9 @@ __attribute__((target("avx512f"))) void panel_avx512(const tile_store& g, const 
             const cplx* a = g.tile(ti, tj + c);
             for (int line = 0; line < 8; ++line)
                 _mm_prefetch(reinterpret_cast<const char*>(a + ahead + 8 * line), _MM_HINT_T0);
-            tile_avx512<K>(reinterpret_cast<const float*>(a), v, si, ti, tj + c, acc[c]);
+            const float* af = reinterpret_cast<const float*>(a);
+            if (!g.marked(ti, tj + c) || !tile_avx512_scaled<K>(af, v, si, ti, tj + c, acc[c]))
+                tile_avx512<K>(af, v, si, ti, tj + c, acc[c]);
         }
     for (int c = 0; c < P; ++c)
         for (int k = 0; k < K; ++k)

@@ -20,7 +20,8 @@ struct scaled_block {
 // (k, l) becomes src(k, l) t[l], or with signs (col_sign[l] row_sign2[2k]) (src(k, l) t[l]).
 // The products are those of std::complex, bit for bit (including its treatment of
 // infinities: a piece whose plain product has a NaN is redone with std::complex). Each column
-// runs down the tiles in pieces of up to 8 entries, one tile apart.
+// runs down the tiles in pieces of up to 8 entries, one tile apart. A tile that receives a
+// subnormal part gets its mark (the marks of other tiles are left as they are).
 // `kernel` picks the vector width as for the pass (best, or a kernel the processor lacks,
 // becomes the one pass_kernel_used gives; resolve it once for many calls: that reads the
 // environment).

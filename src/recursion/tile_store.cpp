@@ -1,6 +1,7 @@
 #include "recursion/tile_store.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -35,6 +36,27 @@ cplx* zeroed_store(std::size_t bytes) {
 
 tile_store::tile_store(int capacity) : capacity_(std::max(capacity, 0)) {
     data_.reset(zeroed_store(capacity_bytes()));
+    const std::size_t nt = static_cast<std::size_t>((capacity_ + W - 1) / W);
+    marks_.reset(new std::atomic<unsigned char>[std::max<std::size_t>(nt * nt, 1)]);
+    for (std::size_t t = 0; t < std::max<std::size_t>(nt * nt, 1); ++t)
+        marks_[t].store(0, std::memory_order_relaxed);
+}
+
+void tile_store::clear_marks() {
+    const std::size_t count = static_cast<std::size_t>(nt_) * static_cast<std::size_t>(nt_);
+    for (std::size_t t = 0; t < count; ++t) marks_[t].store(0, std::memory_order_relaxed);
+}
+
+void tile_store::mark_subnormal_tiles() {
+    for (int tj = 0; tj < nt_; ++tj)
+        for (int ti = 0; ti < nt_; ++ti) {
+            const cplx* a = tile(ti, tj);
+            bool any = false;
+            for (int e = 0; e < TILE; ++e)
+                any = any || std::fpclassify(a[e].real()) == FP_SUBNORMAL ||
+                      std::fpclassify(a[e].imag()) == FP_SUBNORMAL;
+            if (any) mark(ti, tj)->store(1, std::memory_order_relaxed);
+        }
 }
 
 void tile_store::reshape(int n) {
@@ -42,11 +64,13 @@ void tile_store::reshape(int n) {
     nt_ = (n_ + W - 1) / W;
     std::memset(static_cast<void*>(data_.get()), 0, bytes());
     for (int i = 1; i <= n_; ++i) gt(i, i) = cplx(1.0f, 0.0f);
+    clear_marks();
 }
 
 void tile_store::relayout(int n) {
     n_ = std::clamp(n, 0, capacity_);
     nt_ = (n_ + W - 1) / W;
+    clear_marks();
     const int used = n_ - W * (nt_ - 1);  // rows (columns) of the last tile row (column) in use
     if (nt_ == 0 || used == W) return;
     const cplx zero(0.0f, 0.0f);

@@ -1,6 +1,7 @@
 // The scattering-matrix store of the fast solver: 8 x 8 tiles, column of tiles after column of
 // tiles, each tile column by column, so one pass reads the matrix as one stream.
 #pragma once
+#include <atomic>
 #include <cassert>
 #include <cstddef>
 #include <cstdlib>
@@ -20,6 +21,11 @@ namespace korva {
 //
 // The constructor allocates and zeroes the whole capacity (on 2 MB pages where the system
 // grants them), so no energy point pays for the first touch of its pages.
+//
+// Each tile also has a mark: set, it says the tile may hold subnormal numbers (below 2^-126 in
+// magnitude). Processors take a slow path for every floating-point instruction that meets
+// one; the pass runs marked tiles in a way that avoids them (stream_pass.hpp). A mark is only
+// a hint: the results are the same bits whether a tile is marked or not.
 class tile_store {
   public:
     static constexpr int W = 8;         // tile edge
@@ -50,6 +56,19 @@ class tile_store {
     const cplx* tile(int ti, int tj) const { return data_.get() + tile_offset(ti, tj); }
     cplx* tile(int ti, int tj) { return data_.get() + tile_offset(ti, tj); }
 
+    // The mark of tile (I, J); marks of the tiles of one column of tiles follow each other.
+    // Threads may set marks at the same time.
+    std::atomic<unsigned char>* mark(int ti, int tj) {
+        return marks_.get() + tile_offset(ti, tj) / TILE;
+    }
+    bool marked(int ti, int tj) const {
+        return marks_[tile_offset(ti, tj) / TILE].load(std::memory_order_relaxed) != 0;
+    }
+    // Every tile of the current order unmarked (reshape and relayout do this too).
+    void clear_marks();
+    // Marks every tile of the current order that holds a subnormal real or imaginary part.
+    void mark_subnormal_tiles();
+
   private:
     static std::size_t bytes_of(int nt) {
         return static_cast<std::size_t>(nt) * static_cast<std::size_t>(nt) * TILE * sizeof(cplx);
@@ -70,6 +89,7 @@ class tile_store {
 
     int capacity_ = 0, n_ = 0, nt_ = 0;
     std::unique_ptr<cplx[], release> data_;
+    std::unique_ptr<std::atomic<unsigned char>[]> marks_;
 };
 
 }  // namespace korva
