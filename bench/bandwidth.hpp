@@ -1,6 +1,7 @@
-// Shared by the benchmarks. The machine's read bandwidth, measured the way the streaming solver
-// reads: every thread sums its share of a large array with 256-bit loads. The best of five sweeps,
-// in GB/s.
+// Shared by the benchmarks. The machine's memory bandwidth, measured the way the streaming
+// solver reads: every thread sums its share of a large array with 256-bit loads (read), and the
+// STREAM triad a = b + s c over three arrays (counted as three arrays moved). The best of five
+// sweeps, in GB/s.
 #pragma once
 #include <immintrin.h>
 #include <omp.h>
@@ -21,11 +22,18 @@ inline double now() {
         .count();
 }
 
-__attribute__((target("avx2"))) inline double read_bandwidth(int threads) {
-    const std::size_t n = (512u << 20) / sizeof(float);
+constexpr std::size_t bandwidth_bytes = std::size_t{512} << 20;  // far beyond every cache
+
+inline float* filled_array(std::size_t n, int threads, float v) {
     float* a = static_cast<float*>(std::aligned_alloc(64, n * sizeof(float)));
 #pragma omp parallel for num_threads(threads) schedule(static)
-    for (std::size_t i = 0; i < n; ++i) a[i] = 1.0f;
+    for (std::size_t i = 0; i < n; ++i) a[i] = v;
+    return a;
+}
+
+__attribute__((target("avx2"))) inline double read_bandwidth(int threads) {
+    const std::size_t n = bandwidth_bytes / sizeof(float);
+    float* a = filled_array(n, threads, 1.0f);
     double best = 1e30;
     float sink = 0.0f;
     for (int rep = 0; rep < 5; ++rep) {
@@ -50,6 +58,25 @@ __attribute__((target("avx2"))) inline double read_bandwidth(int threads) {
     std::free(a);
     if (sink == 0.5f) std::printf(" ");  // keeps the sums
     return static_cast<double>(n * sizeof(float)) / best / 1e9;
+}
+
+inline double triad_bandwidth(int threads) {
+    const std::size_t n = bandwidth_bytes / 2 / sizeof(float);
+    float* a = filled_array(n, threads, 0.0f);
+    float* b = filled_array(n, threads, 1.0f);
+    float* c = filled_array(n, threads, 2.0f);
+    double best = 1e30;
+    for (int rep = 0; rep < 5; ++rep) {
+        const double t0 = now();
+#pragma omp parallel for num_threads(threads) schedule(static)
+        for (std::size_t i = 0; i < n; ++i) a[i] = b[i] + 0.5f * c[i];
+        best = std::min(best, now() - t0);
+    }
+    if (a[n / 2] != 2.0f) std::printf(" ");  // keeps the stores
+    std::free(a);
+    std::free(b);
+    std::free(c);
+    return 3.0 * static_cast<double>(n * sizeof(float)) / best / 1e9;
 }
 
 // Unit diagonal, every off-diagonal entry non-zero with modulus up to 0.3/sqrt(n): the

@@ -1,15 +1,13 @@
-// The recursion at the speed of memory: time per level of the streaming pass against the
-// machine's read bandwidth measured in the same run, and against the plain row-list solver.
+// The recursion at the speed of memory: time per pass of every kernel this processor runs,
+// against the machine's read bandwidth measured in the same run and against the plain row-list
+// solver; then one whole point of three channels at N = 4539 with each kernel.
 //
 //   solver_bench [threads]      (default: OMP_NUM_THREADS, or all cores)
 #include <omp.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,79 +22,113 @@
 namespace {
 
 using korva::cplx;
+using korva::pass_kernel;
 using korva::bench::fill_dense;
 using korva::bench::now;
-using korva::bench::read_bandwidth;
+
+std::vector<pass_kernel> vector_kernels() {
+    std::vector<pass_kernel> out;
+    for (pass_kernel k : {pass_kernel::avx512, pass_kernel::avx2})
+        if (korva::pass_available(k))
+            out.push_back(k);
+        else
+            std::printf("note: kernel %s not run: this processor lacks its instructions\n",
+                        korva::pass_kernel_name(k));
+    return out;
+}
+
+// Seconds per level of the plain solver, one channel, 20 levels.
+double plain_per_level(int n) {
+    korva::reference::matrix_store m(n);
+    fill_dense(m, n);
+    m.rebuild_row_lists(n);
+    std::ostringstream none;
+    const double t0 = now();
+    const auto r = korva::reference::haykor(m, n, 1, 2, 20, 0.0f, 0, none);
+    return (now() - t0) / r.niter;
+}
+
+// Best time of one pass over g for ch channels.
+double pass_seconds(const korva::tile_store& g, int ch, int threads, pass_kernel kern) {
+    const int n = g.order();
+    std::vector<std::vector<cplx>> vec(4 * ch, std::vector<cplx>(g.padded()));
+    std::vector<korva::pass_vectors> pv;
+    for (int k = 0; k < ch; ++k) {
+        for (int i = 0; i < n; ++i) {
+            vec[4 * k][i] = cplx(1.0f / (i + k + 1), 0.5f);
+            vec[4 * k + 1][i] = cplx(0.25f, 1.0f / (i + 2 * k + 1));
+        }
+        pv.push_back({vec[4 * k].data(), vec[4 * k + 1].data(), vec[4 * k + 2].data(),
+                      vec[4 * k + 3].data()});
+    }
+    korva::stream_pass(g, pv.data(), ch, threads, kern);  // warm up
+    const int reps = std::max(5, static_cast<int>(1e9 / static_cast<double>(g.bytes())));
+    double best = 1e30;
+    for (int rep = 0; rep < reps; ++rep) {
+        const double t0 = now();
+        korva::stream_pass(g, pv.data(), ch, threads, kern);
+        best = std::min(best, now() - t0);
+    }
+    return best;
+}
+
+void pass_table(const std::vector<pass_kernel>& kernels, int threads, double bw) {
+    std::printf("%6s %4s %8s %10s %8s %8s %14s %11s\n", "N", "ch", "kernel", "ms/pass", "GB/s",
+                "x bound", "plain ms/lev", "plain/fast");
+    for (int n : {1000, 2000, 3000, 4539}) {
+        korva::tile_store g(n);
+        g.reshape(n);
+        fill_dense(g, n);
+        const double bytes = static_cast<double>(g.bytes());
+        const double plain_level = n <= 2000 ? plain_per_level(n) : 0.0;
+        for (int ch : {1, 3})
+            for (pass_kernel kern : kernels) {
+                const double t = pass_seconds(g, ch, threads, kern);
+                const double gbs = bytes / t / 1e9;
+                std::printf("%6d %4d %8s %10.3f %8.1f %8.2f", n, ch, korva::pass_kernel_name(kern),
+                            t * 1e3, gbs, bw / gbs);
+                // The plain solver does two products per level for each channel.
+                if (plain_level > 0)
+                    std::printf(" %14.2f %11.1f\n", plain_level * ch * 1e3, plain_level * ch / t);
+                else
+                    std::printf(" %14s %11s\n", "-", "-");
+            }
+    }
+}
+
+// One whole point of three channels at N = 4539: EPS 0, so 20 levels (19 passes).
+void whole_point(const std::vector<pass_kernel>& kernels, int threads, double bw) {
+    korva::tile_store g(4539);
+    g.reshape(4539);
+    fill_dense(g, 4539);
+    const double bytes = static_cast<double>(g.bytes());
+    for (pass_kernel kern : kernels) {
+        std::vector<std::string> lines;
+        const double t0 = now();
+        const auto res = korva::haykor(g, {2, 3, 4}, 2, 20, 0.0f, 0, lines, threads, kern);
+        const double t = now() - t0;
+        int levels = 0;
+        for (const auto& r : res) levels = std::max(levels, r.niter);
+        const double bound = (levels - 1) * bytes / (bw * 1e9);
+        std::printf(
+            "recursion of 3 channels at N = 4539, kernel %s: %.3f s for %d levels; bound "
+            "(levels - 1) x %.0f MB / %.1f GB/s = %.3f s; ratio %.2f\n",
+            korva::pass_kernel_name(kern), t, levels, bytes / 1e6, bw, bound, t / bound);
+    }
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const int threads = argc > 1 ? std::atoi(argv[1]) : omp_get_max_threads();
-    const double bw = read_bandwidth(threads);
-    const double bw1 = read_bandwidth(1);
-    std::printf("read bandwidth: %.1f GB/s with %d threads, %.1f GB/s with 1\n", bw, threads, bw1);
-    std::printf("%6s %4s %8s %12s %8s %10s %14s %12s\n", "N", "ch", "threads", "ms/level", "GB/s",
-                "x bound", "plain ms/lev", "plain/fast");
-    std::ostringstream none;
-    for (int n : {1000, 2000, 3000, 4000, 4539, 5000}) {
-        korva::tile_store g(n);
-        g.reshape(n);
-        fill_dense(g, n);
-        const double bytes = static_cast<double>(g.tiles()) * g.tiles() * 16 * sizeof(cplx);
-        // The plain solver, one channel, 20 levels (only up to 3000: it is slow).
-        double plain_level = 0.0;
-        if (n <= 3000) {
-            korva::reference::matrix_store m(n);
-            fill_dense(m, n);
-            m.rebuild_row_lists(n);
-            const double t0 = now();
-            const auto r = korva::reference::haykor(m, n, 1, 2, 20, 0.0f, 0, none);
-            plain_level = (now() - t0) / r.niter;
-        }
-        for (int ch : {1, 3}) {
-            std::vector<std::vector<cplx>> vec(4 * ch, std::vector<cplx>(4 * g.tiles()));
-            std::vector<korva::pass_vectors> pv;
-            for (int k = 0; k < ch; ++k) {
-                for (int i = 0; i < n; ++i) {
-                    vec[4 * k][i] = cplx(1.0f / (i + k + 1), 0.5f);
-                    vec[4 * k + 1][i] = cplx(0.25f, 1.0f / (i + 2 * k + 1));
-                }
-                pv.push_back({vec[4 * k].data(), vec[4 * k + 1].data(), vec[4 * k + 2].data(),
-                              vec[4 * k + 3].data()});
-            }
-            korva::stream_pass(g, pv.data(), ch, threads);  // warm up
-            const int reps = std::max(5, static_cast<int>(2e9 / bytes));
-            double best = 1e30;
-            for (int rep = 0; rep < reps; ++rep) {
-                const double t0 = now();
-                korva::stream_pass(g, pv.data(), ch, threads);
-                best = std::min(best, now() - t0);
-            }
-            const double gbs = bytes / best / 1e9;
-            // The plain solver does two products per level for each channel.
-            const double plain = plain_level * ch;
-            std::printf("%6d %4d %8d %12.3f %8.1f %10.2f", n, ch, threads, best * 1e3, gbs,
-                        bw / gbs);
-            if (plain > 0)
-                std::printf(" %14.2f %12.1f\n", plain * 1e3, plain / best);
-            else
-                std::printf(" %14s %12s\n", "-", "-");
-        }
-    }
-    // One whole point of three channels at N = 4539, 20 levels at most.
-    korva::tile_store g(4539);
-    g.reshape(4539);
-    fill_dense(g, 4539);
-    std::vector<std::string> lines;
-    const double t0 = now();
-    const auto res = korva::haykor(g, {2, 3, 4}, 2, 20, 1e-4f, 0, lines, threads);
-    const double t = now() - t0;
-    int levels = 0;
-    for (const auto& r : res) levels = std::max(levels, r.niter);
-    const double bytes = static_cast<double>(g.tiles()) * g.tiles() * 16 * sizeof(cplx);
-    std::printf(
-        "3 channels at N = 4539: %.3f s for %d levels; bound (levels - 1) x %.0f MB / "
-        "%.1f GB/s = %.3f s; ratio %.2f\n",
-        t, levels, bytes / 1e6, bw, (levels - 1) * bytes / (bw * 1e9),
-        t / ((levels - 1) * bytes / (bw * 1e9)));
+    const double bw = korva::bench::read_bandwidth(threads);
+    const double bw1 = korva::bench::read_bandwidth(1);
+    const double triad = korva::bench::triad_bandwidth(threads);
+    std::printf("read bandwidth: %.1f GB/s with %d threads, %.1f GB/s with 1; triad %.1f GB/s\n",
+                bw, threads, bw1, triad);
+    std::printf("kernel in use: %s (the program's choice on this processor)\n",
+                korva::pass_kernel_name(korva::pass_kernel_used()));
+    const std::vector<pass_kernel> kernels = vector_kernels();
+    pass_table(kernels, threads, bw);
+    whole_point(kernels, threads, bw);
 }

@@ -10,22 +10,51 @@
 #endif
 
 #include "common/channels.hpp"
+#include "common/cputime.hpp"
 #include "propagator/prop1.hpp"
 #include "propagator/prop2.hpp"
 #include "propagator/prop3.hpp"
+#include "recursion/tile_copy.hpp"
 
 namespace korva {
 
 namespace {
 
-// Zeros inside each atom's own block, where an earlier layout may have left entries.
-void clear_atom_blocks(tile_store& g, const atom_layout& lay) {
+// The amplitude t_l and the sign (-1)^l (once, and twice for both parts) of each channel of
+// one atom's layout at point e.
+struct atom_factors {
+    std::vector<cplx> t;
+    std::vector<real> sign, sign2;
+};
+
+std::vector<atom_factors> layout_factors(const cluster_view& cl, const atom_layout& lay, int e) {
+    const int mmax = cl.par.mmax;
+    std::vector<atom_factors> f(lay.n.size());
+    for (std::size_t i = 0; i < f.size(); ++i) {
+        // l counted up along the layout: the last channel of l is (l, min(l, Mmax)).
+        for (int a = 1, l = 0; a <= lay.n[i]; ++a) {
+            if (a > layout_index(l, std::min(l, mmax), mmax)) ++l;
+            f[i].t.push_back(cl.phases.til(e, l, cl.par.iph[i]));
+            f[i].sign.push_back(l % 2 == 0 ? 1.0f : -1.0f);
+            f[i].sign2.insert(f[i].sign2.end(), 2, f[i].sign.back());
+        }
+    }
+    return f;
+}
+
+// Wall seconds of one thread's bonds: the builders' calls and the copies into the store.
+struct bond_clock {
+    double build = 0, copy = 0;
+};
+
+// The store in the layout's order. The bonds write every entry between two atoms; what
+// remains are the atoms' own blocks: unit diagonal, zero elsewhere.
+void new_layout(tile_store& g, const atom_layout& lay) {
+    g.relayout(lay.order());
     for (std::size_t i = 0; i < lay.n.size(); ++i)
-        for (int a = 1; a <= lay.n[i]; ++a)
-            for (int a2 = a + 1; a2 <= lay.n[i]; ++a2) {
-                g.gt(lay.o[i] + a, lay.o[i] + a2) = cplx(0.0f, 0.0f);
-                g.gt(lay.o[i] + a2, lay.o[i] + a) = cplx(0.0f, 0.0f);
-            }
+        for (int b = 1; b <= lay.n[i]; ++b)
+            for (int a = 1; a <= lay.n[i]; ++a)
+                g.gt(lay.o[i] + a, lay.o[i] + b) = cplx(a == b ? 1.0f : 0.0f, 0.0f);
 }
 
 // The propagator block of bond b (1-based) in gg, for cut-off lmax.
@@ -44,29 +73,33 @@ void bond_block(const cluster_view& cl, builder_scratch& s, std::ostream& out, i
               bonds.tbond[b - 1], s.gg.data());
 }
 
+// What a bond's blocks read besides its propagator block.
+struct point_view {
+    const atom_layout& lay;
+    const std::vector<atom_factors>& f;
+    int e;
+    pass_kernel kernel;  // the vector width of the copies
+};
+
 // Bond b of atoms i < j: its block, then the two blocks of the pair, each column scaled by the
-// amplitude of the atom the column belongs to.
+// amplitude of the atom the column belongs to:
+//   gt(o + a, q + b) = gg(a, b) t_l'(b),  gt(q + b, o + a) = (-1)^(l + l') (gg(b, a) t_l(a)),
+// both read down the columns of gg (gg(b, a) for the second: column a of gg is column o + a
+// of the store) and written tile by tile.
 void bond_blocks(const cluster_view& cl, builder_scratch& s, tile_store& g, std::ostream& out,
-                 const atom_layout& lay, int e, int b, int i, int j) {
-    const phase_table& t = cl.phases;
-    const int li = lay.l[i - 1], lj = lay.l[j - 1], ni = lay.n[i - 1], nj = lay.n[j - 1];
-    const int o = lay.o[i - 1], q = lay.o[j - 1];
-    bond_block(cl, s, out, e, b, std::max(li, lj));
-    const int mmax = cl.par.mmax;
-    const int pi = cl.par.iph[i - 1], pj = cl.par.iph[j - 1];
+                 const point_view& pt, int b, int i, int j, bond_clock& clock) {
+    const atom_layout& lay = pt.lay;
+    const int ni = lay.n[i - 1], nj = lay.n[j - 1], o = lay.o[i - 1], q = lay.o[j - 1];
+    const double t0 = wall_seconds();
+    bond_block(cl, s, out, pt.e, b, std::max(lay.l[i - 1], lay.l[j - 1]));
+    const double t1 = wall_seconds();
     const cplx* gg = s.gg.data();
-    // l of the channels of each layout, counted up along it: the last channel of l is
-    // (l, min(l, Mmax)).
-    for (int beta = 1, lp = 0; beta <= nj; ++beta) {
-        if (beta > layout_index(lp, std::min(lp, mmax), mmax)) ++lp;
-        const cplx tj = t.til(e, lp, pj);
-        for (int a = 1, l = 0; a <= ni; ++a) {
-            if (a > layout_index(l, std::min(l, mmax), mmax)) ++l;
-            const real sign = ((l + lp) % 2 == 0) ? 1.0f : -1.0f;
-            g.gt(o + a, q + beta) = gg[(a - 1) + (beta - 1) * LDGG_] * tj;
-            g.gt(q + beta, o + a) = sign * (gg[(beta - 1) + (a - 1) * LDGG_] * t.til(e, l, pi));
-        }
-    }
+    const atom_factors &fi = pt.f[i - 1], &fj = pt.f[j - 1];
+    copy_block(g, o + 1, q + 1, {gg, LDGG_, ni, nj, fj.t.data()}, pt.kernel);
+    copy_block(g, q + 1, o + 1, {gg, LDGG_, nj, ni, fi.t.data(), fj.sign2.data(), fi.sign.data()},
+               pt.kernel);
+    clock.build += t1 - t0;
+    clock.copy += wall_seconds() - t1;
 }
 
 std::vector<std::pair<int, int>> atom_pairs(int nat) {
@@ -94,36 +127,50 @@ void warm_up_builders(const cluster_view& cl, std::vector<builder_scratch>& buil
 }
 
 assembly_result assemble(const cluster_view& cl, const atom_layout& lay, int e, bool changed,
-                         std::vector<builder_scratch>& builders, tile_store& g, std::ostream& out) {
+                         std::vector<builder_scratch>& builders, tile_store& g, std::ostream& out,
+                         run_timings* timing) {
     const int nat = cl.par.nat;
-    if (changed) clear_atom_blocks(g, lay);
+    if (changed) {
+        const double t0 = wall_seconds();
+        new_layout(g, lay);
+        if (timing) timing->asm_reshape += wall_seconds() - t0;
+    }
+    g.clear_marks();  // the copies mark the tiles that get subnormal entries at this point
     assembly_result res;
     res.n = lay.order();
     if (nat >= 2) res.last_lmax = std::max(lay.l[nat - 2], lay.l[nat - 1]);
 
     const std::vector<std::pair<int, int>> pairs = atom_pairs(nat);
+    const std::vector<atom_factors> f = layout_factors(cl, lay, e);
+    const point_view pt{lay, f, e, pass_kernel_used()};
     const int nb = static_cast<int>(pairs.size());
     const int threads = static_cast<int>(builders.size());
+    std::vector<bond_clock> clocks(static_cast<std::size_t>(threads));
     // Past their tables' cut-offs the builders write a warning at every call; those runs keep
     // the bonds in order so the warnings come in order.
     if (threads == 1 || cl.lmxtop > builder_quiet_lmax || nat <= 2) {
         for (int b = 1; b <= nb; ++b)
-            bond_blocks(cl, builders.front(), g, out, lay, e, b, pairs[b - 1].first,
-                        pairs[b - 1].second);
-        return res;
-    }
+            bond_blocks(cl, builders.front(), g, out, pt, b, pairs[b - 1].first,
+                        pairs[b - 1].second, clocks.front());
+    } else {
 #pragma omp parallel num_threads(threads)
-    {
-        int t = 0;
+        {
+            int t = 0;
 #ifdef _OPENMP
-        t = omp_get_thread_num();
+            t = omp_get_thread_num();
 #endif
-        std::ostringstream quiet;  // nothing reaches it below the cut-offs
+            std::ostringstream quiet;  // nothing reaches it below the cut-offs
 #pragma omp for schedule(dynamic, 8)
-        for (int b = 1; b <= nb; ++b)
-            bond_blocks(cl, builders[t], g, quiet, lay, e, b, pairs[b - 1].first,
-                        pairs[b - 1].second);
+            for (int b = 1; b <= nb; ++b)
+                bond_blocks(cl, builders[t], g, quiet, pt, b, pairs[b - 1].first,
+                            pairs[b - 1].second, clocks[t]);
+        }
     }
+    if (timing)
+        for (const bond_clock& c : clocks) {
+            timing->asm_build += c.build;
+            timing->asm_copy += c.copy;
+        }
     return res;
 }
 

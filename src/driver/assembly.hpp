@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "driver/cutoffs.hpp"
+#include "driver/observer.hpp"
 #include "driver/run_state.hpp"
 #include "recursion/tile_store.hpp"
 
@@ -24,12 +25,16 @@ struct assembly_result {
     int last_lmax = 0;  // cut-off of the last bond (nat-1, nat)
 };
 
-// Fills the off-diagonal blocks of point e into g (already shaped to lay.order()). When the
-// layout changed since the last point, also clears what an earlier layout left inside each
-// atom's own block. The bonds are shared by the threads of `builders` (one scratch each)
-// when the builders stay silent; every entry gets the bits a serial assembly gives it.
+// Fills the off-diagonal blocks of point e into g. When the layout changed since the last
+// point, g first takes the order lay.order(), and each atom's own block becomes the unit
+// matrix (which clears what an earlier layout left there). Each builder's block goes
+// from gg straight into the tiles, column by column, scaled by the amplitudes t_l on the way.
+// The bonds are shared by the threads of `builders` (one scratch each) when the builders stay
+// silent; every entry gets the bits a serial assembly gives it. With `timing`, the time of
+// each step is added to its asm_ fields.
 assembly_result assemble(const cluster_view& cl, const atom_layout& lay, int e, bool changed,
-                         std::vector<builder_scratch>& builders, tile_store& g, std::ostream& out);
+                         std::vector<builder_scratch>& builders, tile_store& g, std::ostream& out,
+                         run_timings* timing = nullptr);
 
 // The first call of each builder, with the run's largest cut-off and the first point: it
 // builds the tables (and writes the builders' messages). Every thread's scratch then gets a

@@ -11,11 +11,15 @@ namespace korva {
 class tile_store;
 
 struct run_timings {
-    double setup = 0, ylm = 0, builders = 0, assembly = 0, recursion = 0, post = 0;
+    double setup = 0, ylm = 0, builders = 0, store = 0, assembly = 0, recursion = 0, post = 0;
     std::vector<double> point;      // each energy point of each channel, assembly to data line
     std::vector<double> point_rec;  // the recursion of each point
     std::vector<int> point_levels;  // the largest number of levels of each point
     std::vector<int> point_order;   // the order of the matrix at each point
+    // The assembly's steps, summed over the points: the store reshaped at a layout change
+    // (wall seconds), then the builders' calls and the scaled copies of their blocks into the
+    // store (thread-seconds: summed over the threads that share the bonds).
+    double asm_reshape = 0, asm_build = 0, asm_copy = 0;
     double matrix_bytes = 0, ylm_bytes = 0;
     int threads = 1;
 };

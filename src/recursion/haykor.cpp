@@ -33,15 +33,21 @@ struct controls {
     int n, minlev, maxlev;
     real eps;
     bool print;
+    int threads;  // for the element-by-element steps of long vectors
 };
+
+// Below this order the element-by-element steps stay on one thread.
+constexpr int parallel_order = 2048;
 
 void finish(channel_state& c, int lev, cplx s, real err) {
     c.res = {lev, s, err};
     c.running = false;
 }
 
-// Divides both vectors by b.
-void normalise(channel_state& c, int n, cplx b) {
+// Divides both vectors by b. Each element on its own: the threads change no bit.
+void normalise(channel_state& c, int n, cplx b, int threads) {
+#pragma omp parallel for num_threads(threads) \
+    schedule(static) if (threads > 1 && n >= parallel_order)
     for (int i = 0; i < n; ++i) {
         c.q[i] = c.q[i] / b;
         c.p[i] = c.p[i] / b;
@@ -76,7 +82,7 @@ void start_channel(channel_state& c, const tile_store& g, int r, std::size_t len
     if (exactly_zero(b2)) return finish(c, 1, c.s, 0.0f);  // channel r is isolated
     c.b[1] = std::sqrt(b2);
     if (k.print) write_b_line(c.text, 1, c.b[1]);
-    normalise(c, n, c.b[1]);
+    normalise(c, n, c.b[1], k.threads);
 }
 
 // Products of the current vectors of every running channel, a few channels per pass.
@@ -100,19 +106,22 @@ cplx fraction(const channel_state& c, int lev) {
     return s;
 }
 
-// Three-term update of both sides with gt q and gt^T p of this level; returns the product
-// of the new vectors.
-cplx update_vectors(channel_state& c, int n, int lev) {
-    cplx sum = zero;
+// Three-term update of both sides with gt q and gt^T p of this level, element by element
+// (shared by the threads); then the product of the new vectors, in index order.
+cplx update_vectors(channel_state& c, int n, int lev, int threads) {
+    const cplx a = c.a[lev], b = c.b[lev - 1];
+#pragma omp parallel for num_threads(threads) \
+    schedule(static) if (threads > 1 && n >= parallel_order)
     for (int i = 0; i < n; ++i) {
-        const cplx qn = c.gq[i] - c.a[lev] * c.q[i] - c.b[lev - 1] * c.qold[i];
-        const cplx pn = c.gtp[i] - c.a[lev] * c.p[i] - c.b[lev - 1] * c.pold[i];
+        const cplx qn = c.gq[i] - a * c.q[i] - b * c.qold[i];
+        const cplx pn = c.gtp[i] - a * c.p[i] - b * c.pold[i];
         c.qold[i] = c.q[i];
         c.q[i] = qn;
         c.pold[i] = c.p[i];
         c.p[i] = pn;
-        sum += qn * pn;
     }
+    cplx sum = zero;
+    for (int i = 0; i < n; ++i) sum += c.q[i] * c.p[i];
     return sum;
 }
 
@@ -128,12 +137,12 @@ void next_level(channel_state& c, const controls& k) {
 
     const real err = std::abs(c.s_old - c.s);
     if ((err < k.eps && lev >= k.minlev) || lev >= k.maxlev) return finish(c, lev, c.s, err);
-    const cplx sum = update_vectors(c, k.n, lev);
+    const cplx sum = update_vectors(c, k.n, lev, k.threads);
     if (exactly_zero(sum)) return finish(c, lev, c.s, 0.0f);
     c.b2[lev] = sum;
     c.b[lev] = std::sqrt(sum);
     if (k.print) write_b_line(c.text, lev, c.b[lev]);
-    normalise(c, k.n, c.b[lev]);
+    normalise(c, k.n, c.b[lev], k.threads);
 }
 
 }  // namespace
@@ -141,8 +150,8 @@ void next_level(channel_state& c, const controls& k) {
 std::vector<haykor_result> haykor(const tile_store& g, const std::vector<int>& channels, int minlev,
                                   int maxlev, real eps, int iout, std::vector<std::string>& lines,
                                   int threads, pass_kernel kernel) {
-    const controls k{g.order(), minlev, maxlev, eps, iout > 2};
-    const std::size_t len = static_cast<std::size_t>(g.tiles()) * tile_store::W;
+    const controls k{g.order(), minlev, maxlev, eps, iout > 2, threads};
+    const std::size_t len = g.padded();
     std::vector<channel_state> cs(channels.size());
     for (std::size_t i = 0; i < cs.size(); ++i) {
         assert(channels[i] >= 1 && channels[i] <= k.n);

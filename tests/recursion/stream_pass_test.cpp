@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iostream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -19,6 +20,19 @@ namespace {
 
 bool same_bits(cplx a, cplx b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Every kernel this processor runs; the others are named on a note line, not run.
+std::vector<pass_kernel> kernels_here() {
+    std::vector<pass_kernel> here;
+    for (pass_kernel k : {pass_kernel::scalar, pass_kernel::avx2, pass_kernel::avx512}) {
+        if (pass_available(k))
+            here.push_back(k);
+        else
+            std::cout << "[   note   ] kernel " << pass_kernel_name(k)
+                      << " not checked: this processor lacks its instructions\n";
+    }
+    return here;
 }
 
 // A random matrix with unit diagonal, the same in both stores. `zeros` is the share of exact
@@ -46,6 +60,14 @@ struct random_matrix {
                 a[i + j * n] = v;
             }
     }
+    // About one entry in 29 shrunk by 1e-38 below the normal floats: subnormal entries, and
+    // products and sums that fall below 2^-126.
+    random_matrix& with_subnormals() {
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < n; ++i)
+                if (i != j && (7 * i + 13 * j) % 29 == 0) a[i + j * n] *= 1e-38f;
+        return *this;
+    }
     cplx at(int i, int j) const { return a[(i - 1) + (j - 1) * n]; }
     void fill(reference::matrix_store& m) const {
         for (int j = 1; j <= n; ++j)
@@ -60,31 +82,46 @@ struct random_matrix {
 };
 
 TEST(TileStore, ReshapeClearsAndSetsTheDiagonal) {
-    tile_store g(10);
-    g.reshape(10);
+    tile_store g(20);
+    g.reshape(20);
     g.gt(3, 7) = cplx(2.0f, 3.0f);
-    g.gt(10, 1) = cplx(4.0f, 0.0f);
-    g.reshape(6);
-    EXPECT_EQ(g.order(), 6);
+    g.gt(20, 1) = cplx(4.0f, 0.0f);
+    g.reshape(13);
+    EXPECT_EQ(g.order(), 13);
     EXPECT_EQ(g.tiles(), 2);
-    for (int j = 1; j <= 6; ++j)
-        for (int i = 1; i <= 6; ++i)
+    EXPECT_EQ(g.padded(), 16u);
+    for (int j = 1; j <= 13; ++j)
+        for (int i = 1; i <= 13; ++i)
             EXPECT_EQ(g.gt(i, j), i == j ? cplx(1.0f, 0.0f) : cplx(0.0f, 0.0f));
-    // Entry (i, j) lives in tile ((i-1)/4, (j-1)/4), row by row inside it.
-    g.gt(6, 3) = cplx(5.0f, 6.0f);
-    EXPECT_EQ(g.tile(1, 0)[4 * 1 + 2], cplx(5.0f, 6.0f));
-    EXPECT_EQ(g.tile(1, 1)[4 * 1 + 1], cplx(1.0f, 0.0f));  // entry (6, 6)
-    EXPECT_EQ(g.tile(1, 1)[4 * 3 + 3], cplx(0.0f, 0.0f));  // padding stays zero
+    // Entry (i, j) lives in tile ((i-1)/8, (j-1)/8), column by column inside it.
+    g.gt(11, 4) = cplx(5.0f, 6.0f);
+    EXPECT_EQ(g.tile(1, 0)[8 * 3 + 2], cplx(5.0f, 6.0f));
+    EXPECT_EQ(g.tile(1, 1)[8 * 2 + 2], cplx(1.0f, 0.0f));  // entry (11, 11)
+    EXPECT_EQ(g.tile(1, 1)[8 * 7 + 7], cplx(0.0f, 0.0f));  // padding stays zero
+    EXPECT_EQ(g.bytes(), 4u * 64 * sizeof(cplx));
     g.reshape(99);
-    EXPECT_EQ(g.order(), 10);  // clamped to the capacity
+    EXPECT_EQ(g.order(), 20);  // clamped to the capacity
+    // relayout: the padding of the new order is cleared, whatever the old order left.
+    for (int j = 1; j <= 20; ++j)
+        for (int i = 1; i <= 20; ++i) g.gt(i, j) = cplx(7.0f, 7.0f);
+    g.relayout(13);
+    for (int ti = 0; ti < 2; ++ti)
+        for (int tj = 0; tj < 2; ++tj)
+            for (int c = 0; c < 8; ++c)
+                for (int r = 0; r < 8; ++r)
+                    if (8 * ti + r >= 13 || 8 * tj + c >= 13) {
+                        EXPECT_EQ(g.tile(ti, tj)[8 * c + r], cplx(0.0f, 0.0f))
+                            << "row " << 8 * ti + r + 1 << " column " << 8 * tj + c + 1;
+                    }
 }
 
-// The pass against sums over the listed entries of the plain store, in list order.
+// The pass against the reference solver's sums over the listed entries of the plain store, in
+// list order, with the same fused multiply-adds; every kernel, one to three threads.
 TEST(StreamPass, BothProductsHaveThePlainSolversBits) {
-    std::vector<pass_kernel> kernels{pass_kernel::scalar};
-    if (pass_has_avx2()) kernels.push_back(pass_kernel::avx2);
-    for (int n : {1, 3, 4, 5, 17, 130, 257}) {
-        const random_matrix rm(n, 0.3, true, 7u + n);
+    const std::vector<pass_kernel> kernels = kernels_here();
+    for (int n : {1, 3, 8, 9, 17, 130, 257, 401}) {
+        random_matrix rm(n, 0.3, true, 7u + n);
+        rm.with_subnormals();
         reference::matrix_store m(n);
         rm.fill(m);
         tile_store g(n + 5);  // a larger capacity than the order
@@ -92,42 +129,48 @@ TEST(StreamPass, BothProductsHaveThePlainSolversBits) {
         std::mt19937 gen(99);
         std::uniform_real_distribution<float> u(-2.0f, 2.0f);
         const int nch = 3;
-        const std::size_t len = 4 * g.tiles();
-        std::vector<std::vector<cplx>> q(nch, std::vector<cplx>(len)), p = q;
+        const std::size_t len = g.padded();
+        // 1-based for the reference (element 0 unused), 0-based for the pass.
+        std::vector<std::vector<cplx>> q(nch, std::vector<cplx>(len + 1)), p = q;
         for (int k = 0; k < nch; ++k)
-            for (int i = 0; i < n; ++i) {
+            for (int i = 1; i <= n; ++i) {
                 q[k][i] = i % 5 == 2 ? cplx(0.0f, 0.0f) : cplx(u(gen), u(gen));
-                p[k][i] = cplx(u(gen), u(gen));
+                p[k][i] = i % 11 == 4 ? 1e-39f * cplx(u(gen), u(gen)) : cplx(u(gen), u(gen));
             }
-        for (pass_kernel kern : kernels)
-            for (int threads : {1, 2, 3}) {
-                std::vector<std::vector<cplx>> gq(nch, std::vector<cplx>(len)), gtp = gq;
-                std::vector<pass_vectors> pv;
-                for (int k = 0; k < nch; ++k)
-                    pv.push_back({q[k].data(), p[k].data(), gq[k].data(), gtp[k].data()});
-                stream_pass(g, pv.data(), nch, threads, kern);
-                for (int k = 0; k < nch; ++k)
-                    for (int i = 1; i <= n; ++i) {
-                        cplx d(0.0f, 0.0f), t(0.0f, 0.0f);
-                        for (int l = 1; l <= m.nnz(i); ++l) {
-                            const int c = m.jnz(i, l);
-                            d += m.gt(i, c) * q[k][c - 1];
-                            t += m.gt(c, i) * p[k][c - 1];
+        for (int marks = 0; marks < 3; ++marks) {
+            // No tile marked, the tiles with subnormal entries, every tile: the paths of
+            // marked tiles must give the same bits.
+            g.clear_marks();
+            if (marks == 1) g.mark_subnormal_tiles();
+            for (int tj = 0; marks == 2 && tj < g.tiles(); ++tj)
+                for (int ti = 0; ti < g.tiles(); ++ti) g.mark(ti, tj)->store(1);
+            for (pass_kernel kern : kernels)
+                for (int threads : {1, 2, 3}) {
+                    std::vector<std::vector<cplx>> gq(nch, std::vector<cplx>(len)), gtp = gq;
+                    std::vector<pass_vectors> pv;
+                    for (int k = 0; k < nch; ++k)
+                        pv.push_back(
+                            {q[k].data() + 1, p[k].data() + 1, gq[k].data(), gtp[k].data()});
+                    stream_pass(g, pv.data(), nch, threads, kern);
+                    for (int k = 0; k < nch; ++k)
+                        for (int i = 1; i <= n; ++i) {
+                            ASSERT_TRUE(same_bits(gq[k][i - 1], reference::row_times(m, i, q[k])))
+                                << "n=" << n << " i=" << i << " threads=" << threads
+                                << " kernel=" << pass_kernel_name(kern) << " marks=" << marks;
+                            ASSERT_TRUE(
+                                same_bits(gtp[k][i - 1], reference::column_times(m, i, p[k])))
+                                << "n=" << n << " i=" << i << " threads=" << threads
+                                << " kernel=" << pass_kernel_name(kern) << " marks=" << marks;
                         }
-                        ASSERT_TRUE(same_bits(gq[k][i - 1], d))
-                            << "n=" << n << " i=" << i << " threads=" << threads;
-                        ASSERT_TRUE(same_bits(gtp[k][i - 1], t))
-                            << "n=" << n << " i=" << i << " threads=" << threads;
-                    }
-            }
+                }
+        }
     }
 }
 
 // The whole recursion: niter, s, err and every A and B line of each channel as haykor gives
-// them, for 1 and 2 threads and both kernels; channels stop at different levels.
+// them, for 1 to 3 threads and every kernel; channels stop at different levels.
 TEST(HaykorMulti, EveryChannelHasThePlainSolversBitsAndLines) {
-    std::vector<pass_kernel> kernels{pass_kernel::scalar};
-    if (pass_has_avx2()) kernels.push_back(pass_kernel::avx2);
+    const std::vector<pass_kernel> kernels = kernels_here();
     struct setting {
         int n;
         double zeros;
@@ -139,15 +182,17 @@ TEST(HaykorMulti, EveryChannelHasThePlainSolversBitsAndLines) {
          {setting{9, 0.0, false, 2, 20, 1e-4f}, setting{150, 0.5, true, 2, 20, 1e-4f},
           setting{301, 0.2, true, 5, 12, 1e-6f}, setting{260, 0.0, false, 2, 1, 1e-4f},
           setting{200, 0.9, false, 2, 20, 0.0f}, setting{131, 0.3, true, 2, 0, 1e-4f}}) {
-        const random_matrix rm(s.n, s.zeros, s.blocks, 1234u + s.n);
+        random_matrix rm(s.n, s.zeros, s.blocks, 1234u + s.n);
+        if (s.n == 301) rm.with_subnormals();
         reference::matrix_store m(s.n);
         rm.fill(m);
         tile_store g(s.n);
         rm.fill(g);
+        g.mark_subnormal_tiles();
         std::vector<int> channels;
         for (int r : {1, 2, 3, s.n / 2, s.n}) channels.push_back(std::min(r, s.n));
         for (pass_kernel kern : kernels)
-            for (int threads : {1, 2}) {
+            for (int threads : {1, 2, 3}) {
                 std::vector<std::string> lines;
                 const auto res =
                     haykor(g, channels, s.minlev, s.maxlev, s.eps, 3, lines, threads, kern);
@@ -163,6 +208,28 @@ TEST(HaykorMulti, EveryChannelHasThePlainSolversBitsAndLines) {
                     EXPECT_EQ(lines[k], text.str()) << "n=" << s.n << " r=" << channels[k];
                 }
             }
+    }
+}
+
+// Above order 2048 the element-by-element steps of the recursion are shared by the threads as
+// well; the bits stay those of the reference.
+TEST(HaykorMulti, LongVectorsKeepThePlainSolversBits) {
+    const int n = 2100;
+    const random_matrix rm(n, 0.98, false, 77u);
+    reference::matrix_store m(n);
+    rm.fill(m);
+    tile_store g(n);
+    rm.fill(g);
+    const std::vector<int> channels{1, 1000, n};
+    for (int threads : {1, 2, 3}) {
+        std::vector<std::string> lines;
+        const auto res = haykor(g, channels, 2, 6, 0.0f, 0, lines, threads);
+        for (std::size_t k = 0; k < channels.size(); ++k) {
+            std::ostringstream text;
+            const haykor_result h = reference::haykor(m, n, channels[k], 2, 6, 0.0f, 0, text);
+            EXPECT_EQ(res[k].niter, h.niter) << "r=" << channels[k] << " threads=" << threads;
+            EXPECT_TRUE(same_bits(res[k].s, h.s)) << "r=" << channels[k] << " threads=" << threads;
+        }
     }
 }
 

@@ -4,12 +4,26 @@
 // solver (recursion/haykor.hpp) gives the same bits.
 #pragma once
 #include <ostream>
+#include <vector>
 
 #include "common/types.hpp"
 #include "recursion/haykor.hpp"
 #include "reference/matrix.hpp"
 
 namespace korva::reference {
+
+// acc + a b as the program's pass computes it (recursion/stream_pass.hpp), written out here
+// with std::fma: re = fma(a.re, b.re, fma(-a.im, b.im, acc.re)), im = fma(a.im, b.re,
+// fma(a.re, b.im, acc.im)). a is the matrix entry, b the vector element.
+cplx fused_madd(cplx acc, cplx a, cplx b);
+
+// Sum of gt(i, k) v(k) over the listed columns k of row i, ascending, starting from zero, each
+// term added by fused_madd; v is 1-based (element 0 unused).
+cplx row_times(const matrix_store& m, int i, const std::vector<cplx>& v);
+
+// Sum of gt(k, i) v(k) over the listed columns k of row i, in the same way: the list of row i
+// serves as the pattern of column i, which the symmetric row lists guarantee.
+cplx column_times(const matrix_store& m, int i, const std::vector<cplx>& v);
 
 // Recursion on the leading n x n corner of m, through its row lists, for channel r.
 //
