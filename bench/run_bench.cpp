@@ -137,6 +137,15 @@ result print_points(const korva::run_timings& tm, double bw, int dump_e) {
     return r;
 }
 
+// The kernel KORVA_KERNEL names (scalar, avx2, avx512) for this benchmark's runs, or best.
+korva::pass_kernel kernel_from_environment() {
+    const char* name = std::getenv("KORVA_KERNEL");
+    for (auto k :
+         {korva::pass_kernel::scalar, korva::pass_kernel::avx2, korva::pass_kernel::avx512})
+        if (name && std::string(name) == korva::pass_kernel_name(k)) return k;
+    return korva::pass_kernel::best;
+}
+
 // Runs the deck in `dir`; prints its figures and hands the main ones back through a file.
 int child_main(const fs::path& dir, const child_args& a, const std::string& result_file) {
     fs::current_path(dir);
@@ -149,6 +158,7 @@ int child_main(const fs::path& dir, const child_args& a, const std::string& resu
     opt.observer = &obs;
     if (a.plain) opt.solver = korva::reference::row_list_solver();
     opt.threads = a.threads;
+    opt.kernel = kernel_from_environment();
     if (!a.dump.empty())
         obs.matrix_hook = [&](const korva::tile_store& g, int e) {
             if (e != a.dump_e) return;
@@ -171,7 +181,7 @@ int child_main(const fs::path& dir, const child_args& a, const std::string& resu
     const double peak_mb = ru.ru_maxrss / 1024.0;
     std::printf("\n== %s solver, %d thread(s), pass kernel %s ==\n",
                 a.plain ? "reference" : "streaming", tm.threads,
-                korva::pass_kernel_name(korva::pass_kernel_used()));
+                korva::pass_kernel_name(korva::pass_kernel_used(opt.kernel)));
     print_phases(tm, total);
     result r = print_points(tm, a.bw, a.dump_e);
     const double mb = 1048576.0;

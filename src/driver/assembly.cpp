@@ -142,7 +142,7 @@ assembly_result assemble(const cluster_view& cl, const atom_layout& lay, int e, 
 
     const std::vector<std::pair<int, int>> pairs = atom_pairs(nat);
     const std::vector<atom_factors> f = layout_factors(cl, lay, e);
-    const point_view pt{lay, f, e, pass_kernel_used()};
+    const point_view pt{lay, f, e, pass_kernel_used(cl.kernel)};
     const int nb = static_cast<int>(pairs.size());
     const int threads = static_cast<int>(builders.size());
     std::vector<bond_clock> clocks(static_cast<std::size_t>(threads));

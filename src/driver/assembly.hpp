@@ -18,6 +18,7 @@ struct cluster_view {
     const bond_list& bonds;
     const ylm_table& ylm;
     int lmxtop;  // the largest cut-off of the run, the one the builders' tables were built for
+    pass_kernel kernel = pass_kernel::best;  // the vector width of the copies into the store
 };
 
 struct assembly_result {

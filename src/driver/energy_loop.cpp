@@ -18,6 +18,11 @@ namespace korva {
 
 namespace {
 
+// What the assembly and the builders read of the run.
+cluster_view view_of(const run_state& st) {
+    return {st.par, st.phases, st.bonds, st.ylm, st.cut.lmxtop, st.kernel};
+}
+
 // The recursion of one point: the weighted sum of the diagonal elements of every initial
 // channel M0 of L0, and the most levels any of them took.
 struct point_solution {
@@ -43,7 +48,7 @@ void prepare_loop(run_state& st, std::ostream& out, run_observer* obs, bool plot
     {
         phase_timer t(obs, &run_timings::builders);
         st.builders.resize(static_cast<std::size_t>(st.threads));
-        warm_up_builders({p, st.phases, st.bonds, st.ylm, st.cut.lmxtop}, st.builders, out);
+        warm_up_builders(view_of(st), st.builders, out);
     }
     if (plots) {
         open(out, st.dat, p.output_name("dat"));
@@ -90,7 +95,8 @@ std::vector<haykor_result> recursion(const run_state& st, const std::vector<int>
                                      std::vector<std::string>& lines) {
     const run_parameters& p = st.par;
     if (st.solver) return st.solver(*st.tiles, channels, p.eps, p.iout, lines);
-    return haykor(*st.tiles, channels, MINLEV_, MAXLEV_, p.eps, p.iout, lines, st.threads);
+    return haykor(*st.tiles, channels, MINLEV_, MAXLEV_, p.eps, p.iout, lines, st.threads,
+                  st.kernel);
 }
 
 // Every M0 of L0 together, then what each gave, in M0 order.
@@ -165,8 +171,8 @@ void compute_point(run_state& st, std::ostream& out, run_observer* obs, int c, i
     assembly_result a;
     {
         phase_timer t(obs, &run_timings::assembly);
-        a = assemble({p, st.phases, st.bonds, st.ylm, st.cut.lmxtop}, lay, e, changed, st.builders,
-                     *st.tiles, out, obs ? &obs->timing : nullptr);
+        a = assemble(view_of(st), lay, e, changed, st.builders, *st.tiles, out,
+                     obs ? &obs->timing : nullptr);
     }
     if (p.iout > 2) matrix_lines(out, a.n);
     if (obs && obs->matrix_hook) obs->matrix_hook(*st.tiles, e);

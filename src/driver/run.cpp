@@ -72,6 +72,7 @@ void run_on_team(process_team& team, std::istream& deck, std::ostream& out, cons
     }
     auto st = std::make_unique<run_state>();
     st->threads = threads;
+    st->kernel = opt.kernel;
     if (opt.observer) opt.observer->timing.threads = threads;
     try {
         run_stages(*st, deck, out, opt.observer, &team);
@@ -96,6 +97,7 @@ void run(std::istream& deck_stream, std::ostream& out, const run_options& opt) {
     auto st = std::make_unique<run_state>();
     st->threads = threads;
     st->solver = opt.solver;
+    st->kernel = opt.kernel;
     if (opt.observer) opt.observer->timing.threads = st->threads;
     run_stages(*st, deck_stream, out, opt.observer, nullptr);
 }

@@ -17,6 +17,9 @@ struct run_options {
     run_observer* observer = nullptr;
     // Replaces the streaming recursion (tests compare it with the reference solver).
     point_solver solver;
+    // The vector kernel of the passes and the copies (benchmarks compare them); every kernel
+    // gives the same bits, and one the processor lacks falls back to the widest it has.
+    pass_kernel kernel = pass_kernel::best;
 };
 
 // Runs the deck read from `deck`, writing every message and table to `out` and the plot

@@ -54,9 +54,10 @@ struct run_state {
     point_cutoffs cut;
     ylm_table ylm;
     std::vector<builder_scratch> builders = std::vector<builder_scratch>(1);  // one per thread
-    std::unique_ptr<tile_store> tiles;  // sized by the run's largest order
-    int threads = 1;                    // for the products and the assembly
-    point_solver solver;                // empty: the streaming recursion
+    std::unique_ptr<tile_store> tiles;       // sized by the run's largest order
+    int threads = 1;                         // for the products and the assembly
+    point_solver solver;                     // empty: the streaming recursion
+    pass_kernel kernel = pass_kernel::best;  // of the passes and the copies; the same bits
     signal_arrays sig;
     fouplot_state fou;
     plot_file dat, sigfile, chi, foufile;  // plot files, put in place when the run ends

@@ -444,15 +444,6 @@ constexpr vector_fn avx512_kernels[pass_max_channels] = {
 
 #endif
 
-// The kernel KORVA_KERNEL names, or best.
-pass_kernel kernel_from_environment() {
-    const char* name = std::getenv("KORVA_KERNEL");
-    if (!name) return pass_kernel::best;
-    for (pass_kernel k : {pass_kernel::scalar, pass_kernel::avx2, pass_kernel::avx512})
-        if (std::string(name) == pass_kernel_name(k)) return k;
-    return pass_kernel::best;
-}
-
 // Runs share t of the pass with the chosen kernel.
 void run_share(pass_kernel kernel, const tile_store& g, const pass_vectors* v, int nch,
                const signed_imag* si, const share& s, handoff& h) {
@@ -485,7 +476,6 @@ bool pass_available(pass_kernel kernel) {
 }
 
 pass_kernel pass_kernel_used(pass_kernel kernel) {
-    if (kernel == pass_kernel::best) kernel = kernel_from_environment();
     if (kernel != pass_kernel::best && pass_available(kernel)) return kernel;
     for (pass_kernel k : {pass_kernel::avx512, pass_kernel::avx2})
         if (pass_available(k)) return k;

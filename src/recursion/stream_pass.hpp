@@ -18,7 +18,7 @@ struct pass_vectors {
 // instructions the processor must have. One build holds all of them; each is compiled for its
 // own instruction set and chosen when the pass runs.
 enum class pass_kernel {
-    best,    // the widest kernel the processor runs (KORVA_KERNEL may name another one)
+    best,    // the widest kernel the processor runs
     scalar,  // plain C++ with std::fma, one element at a time; runs anywhere
     avx2,    // 256-bit vectors, half a tile column each (processors with AVX2 and FMA)
     avx512,  // 512-bit vectors, a whole tile column each (processors with AVX-512F)
@@ -50,8 +50,8 @@ void stream_pass(const tile_store& g, const pass_vectors* v, int nch, int thread
 // Whether the processor runs the kernel (best and scalar: always).
 bool pass_available(pass_kernel kernel);
 
-// The kernel a pass with `kernel` runs: best becomes the widest available one, or the one the
-// environment variable KORVA_KERNEL names (scalar, avx2, avx512) when the processor has it.
+// The kernel a pass with `kernel` runs: `kernel` itself when the processor has it, otherwise
+// (and for best) the widest available one.
 pass_kernel pass_kernel_used(pass_kernel kernel = pass_kernel::best);
 
 // "scalar", "avx2", "avx512" or "best".
