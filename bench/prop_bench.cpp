@@ -52,20 +52,19 @@ int main() {
         korva::prop_tables tables;
         // Energy points differ from call to call, as in the energy loop.
         auto k_of = [](long i) { return cplx(1.0f + 0.001f * static_cast<real>(i % 97), 0.02f); };
-        korva::prop1(tables.p1, sink, 20, ld, c.lmax, c.mmax, k_of(0), r, gg.data());
-        korva::prop2(tables.p2, sink, 20, ld, c.lmax, c.mmax, k_of(0), r, y.data(), gg.data());
-        korva::prop3(tables.p3, sink, 20, ld, c.lmax, c.mmax, k_of(0), r, y.data(), 1.1f,
-                     gg.data());
+        korva::prop1(tables.p1, sink, ld, c.lmax, c.mmax, k_of(0), r, gg.data());
+        korva::prop2(tables.p2, sink, ld, c.lmax, c.mmax, k_of(0), r, y.data(), gg.data());
+        korva::prop3(tables.p3, sink, ld, c.lmax, c.mmax, k_of(0), r, y.data(), 1.1f, gg.data());
         const double t1 = time_per_call([&](long i) {
-            korva::prop1(tables.p1, sink, 20, ld, c.lmax, c.mmax, k_of(i), r, gg.data());
+            korva::prop1(tables.p1, sink, ld, c.lmax, c.mmax, k_of(i), r, gg.data());
             checksum += gg[1].real();
         });
         const double t2 = time_per_call([&](long i) {
-            korva::prop2(tables.p2, sink, 20, ld, c.lmax, c.mmax, k_of(i), r, y.data(), gg.data());
+            korva::prop2(tables.p2, sink, ld, c.lmax, c.mmax, k_of(i), r, y.data(), gg.data());
             checksum += gg[1].real();
         });
         const double t3 = time_per_call([&](long i) {
-            korva::prop3(tables.p3, sink, 20, ld, c.lmax, c.mmax, k_of(i), r, y.data(), 1.1f,
+            korva::prop3(tables.p3, sink, ld, c.lmax, c.mmax, k_of(i), r, y.data(), 1.1f,
                          gg.data());
             checksum += gg[1].real();
         });

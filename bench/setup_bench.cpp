@@ -40,15 +40,15 @@ int main() {
     for (const cut c : {cut{8, 8}, cut{12, 12}, cut{15, 15}, cut{18, 18}, cut{20, 20}}) {
         korva::prop_tables t;
         auto t0 = clock_type::now();
-        korva::prop1(t.p1, sink, 20, ld, c.lmax, c.mmax, k, r, gg.data());
+        korva::prop1(t.p1, sink, ld, c.lmax, c.mmax, k, r, gg.data());
         const double s1 = seconds_since(t0);
         checksum += gg[1].real();
         t0 = clock_type::now();
-        korva::prop2(t.p2, sink, 20, ld, c.lmax, c.mmax, k, r, y.data(), gg.data());
+        korva::prop2(t.p2, sink, ld, c.lmax, c.mmax, k, r, y.data(), gg.data());
         const double s2 = seconds_since(t0);
         checksum += gg[1].real();
         t0 = clock_type::now();
-        korva::prop3(t.p3, sink, 20, ld, c.lmax, c.mmax, k, r, y.data(), 1.1f, gg.data());
+        korva::prop3(t.p3, sink, ld, c.lmax, c.mmax, k, r, y.data(), 1.1f, gg.data());
         const double s3 = seconds_since(t0);
         checksum += gg[1].real();
         const std::size_t n[3] = {t.p1.coe.size(), t.p2.coe.size(), t.p3.coe.size()};

@@ -65,12 +65,12 @@ void bond_block(const cluster_view& cl, builder_scratch& s, std::ostream& out, i
     const cplx k = cl.phases.ckph(e);
     const real r = bonds.rbond[b - 1];
     if (b == 1)
-        prop1(s.props.p1, out, LPROP_, LDGG_, lmax, mmax, k, r, s.gg.data());
+        prop1(s.props.p1, out, LDGG_, lmax, mmax, k, r, s.gg.data());
     else if (bonds.tbond[b - 1] == 0.0f)
-        prop2(s.props.p2, out, LPROP_, LDGG_, lmax, mmax, k, r, cl.ylm.column(b - 1), s.gg.data());
+        prop2(s.props.p2, out, LDGG_, lmax, mmax, k, r, cl.ylm.column(b - 1), s.gg.data());
     else
-        prop3(s.props.p3, out, LPROP_, LDGG_, lmax, mmax, k, r, cl.ylm.column(b - 1),
-              bonds.tbond[b - 1], s.gg.data());
+        prop3(s.props.p3, out, LDGG_, lmax, mmax, k, r, cl.ylm.column(b - 1), bonds.tbond[b - 1],
+              s.gg.data());
 }
 
 // What a bond's blocks read besides its propagator block.
@@ -118,10 +118,10 @@ void warm_up_builders(const cluster_view& cl, std::vector<builder_scratch>& buil
     bond_block(cl, s, out, 1, 1, cl.lmxtop);
     if (nb >= 2) {
         // Bond 2 stands in for every other bond: the tables do not depend on the direction.
-        prop2(s.props.p2, out, LPROP_, LDGG_, cl.lmxtop, cl.par.mmax, cl.phases.ckph(1),
-              cl.bonds.rbond[1], cl.ylm.column(1), s.gg.data());
-        prop3(s.props.p3, out, LPROP_, LDGG_, cl.lmxtop, cl.par.mmax, cl.phases.ckph(1),
-              cl.bonds.rbond[1], cl.ylm.column(1), cl.bonds.tbond[1], s.gg.data());
+        prop2(s.props.p2, out, LDGG_, cl.lmxtop, cl.par.mmax, cl.phases.ckph(1), cl.bonds.rbond[1],
+              cl.ylm.column(1), s.gg.data());
+        prop3(s.props.p3, out, LDGG_, cl.lmxtop, cl.par.mmax, cl.phases.ckph(1), cl.bonds.rbond[1],
+              cl.ylm.column(1), cl.bonds.tbond[1], s.gg.data());
     }
     for (std::size_t t = 1; t < builders.size(); ++t) builders[t].props = s.props;
 }

@@ -43,8 +43,8 @@ void build(prop1_table& t, int lmax, int mmax) {
 }
 }  // namespace
 
-void prop1(prop1_table& t, std::ostream& out, int /*ltab*/, int ld, int lmax, int mmax, cplx k,
-           real r, cplx* gg) {
+void prop1(prop1_table& t, std::ostream& out, int ld, int lmax, int mmax, cplx k, real r,
+           cplx* gg) {
     prepare_table(t, out, "PROP1", LCUT, NIND, "SUBROUTINE  \"PROP1\" INCREASE PARAMETER NIND TO",
                   lmax, mmax, build);
 

@@ -22,8 +22,7 @@ struct prop1_table {
 // layout of lmax and mmax): gg(l m; l' m) = -sqrt((2l+1)(2l'+1)) sum over l'' of (-1)^|m|
 // (2l''+1) (l l' l''; 0 0 0) (l l' l''; |m| -|m| 0) H_l''(kr), exactly 0 for unequal m.
 // The first call builds the table for its lmax and mmax and writes the coefficient count;
-// later calls must have lmax at most that and the same mmax. ltab is unused.
-void prop1(prop1_table& t, std::ostream& out, int ltab, int ld, int lmax, int mmax, cplx k, real r,
-           cplx* gg);
+// later calls must have lmax at most that and the same mmax.
+void prop1(prop1_table& t, std::ostream& out, int ld, int lmax, int mmax, cplx k, real r, cplx* gg);
 
 }  // namespace korva

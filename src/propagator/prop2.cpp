@@ -23,8 +23,8 @@ void build(prop2_table& t, int lmax, int mmax) {
 }
 }  // namespace
 
-void prop2(prop2_table& t, std::ostream& out, int /*ltab*/, int ld, int lmax, int mmax, cplx k,
-           real r, const real* ycol, cplx* gg) {
+void prop2(prop2_table& t, std::ostream& out, int ld, int lmax, int mmax, cplx k, real r,
+           const real* ycol, cplx* gg) {
     prepare_table(t, out, "PROP2", LCUT, NIND, "SUBROUTINE \"PROP2\" INCREASE PARAMETER NIND TO",
                   lmax, mmax, build);
 

@@ -23,7 +23,7 @@ struct prop2_table {
 // (l l' l''; 0 0 0) (l l' l''; m -m' m'-m) Y(l'', m'-m) H_l''(kr), gg(l -m; l' -m') =
 // (-1)^(m+m') gg(l m; l' m'), gg symmetric. ycol holds Y(l, m) of the bond at
 // full_index(l, m) - 1 for l <= 2 lmax. Table and calling order as for prop1.
-void prop2(prop2_table& t, std::ostream& out, int ltab, int ld, int lmax, int mmax, cplx k, real r,
+void prop2(prop2_table& t, std::ostream& out, int ld, int lmax, int mmax, cplx k, real r,
            const real* ycol, cplx* gg);
 
 }  // namespace korva

@@ -27,8 +27,8 @@ void build(prop3_table& t, int lmax, int mmax) {
 }
 }  // namespace
 
-void prop3(prop3_table& t, std::ostream& out, int /*ltab*/, int ld, int lmax, int mmax, cplx k,
-           real r, const real* ycol, real phi, cplx* gg) {
+void prop3(prop3_table& t, std::ostream& out, int ld, int lmax, int mmax, cplx k, real r,
+           const real* ycol, real phi, cplx* gg) {
     prepare_table(t, out, "PROP3", LCUT, NIND, "SUBROUTINE \"PROP3\" INCREASE PARAMETER NIND TO",
                   lmax, mmax, build);
 

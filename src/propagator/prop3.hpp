@@ -25,7 +25,7 @@ struct prop3_table {
 // same with Y(l'', m-m') exp(i (m-m') phi): for m >= 0, gg(l m; l' m') = P,
 // gg(l' m'; l m) = (-1)^(m+m') Q, and for m > 0 gg(l -m; l' -m') = Q,
 // gg(l' -m'; l -m) = (-1)^(m+m') P. ycol as for prop2; table and calling order as for prop1.
-void prop3(prop3_table& t, std::ostream& out, int ltab, int ld, int lmax, int mmax, cplx k, real r,
+void prop3(prop3_table& t, std::ostream& out, int ld, int lmax, int mmax, cplx k, real r,
            const real* ycol, real phi, cplx* gg);
 
 }  // namespace korva

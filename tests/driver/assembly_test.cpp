@@ -60,7 +60,7 @@ TEST(Assembly, BlocksOfTwoAtomsWithTheirSignsAndAmplitudes) {
     prop1_table fresh;
     std::vector<cplx> gg(LDGG_ * LDGG_);
     std::ostringstream quiet;
-    prop1(fresh, quiet, LPROP_, LDGG_, 3, 1, a.t.ckph(1), 4.5f, gg.data());
+    prop1(fresh, quiet, LDGG_, 3, 1, a.t.ckph(1), 4.5f, gg.data());
     const auto ch1 = layout_channels(2, 1), ch2 = layout_channels(3, 1);
     ASSERT_EQ(ch1.size(), 7u);
     ASSERT_EQ(ch2.size(), 10u);

@@ -32,7 +32,7 @@ call_result run(prop3_table& t, int lmax, int mmax, cplx k, real r, const std::v
                 real phi) {
     call_result res{std::vector<cplx>(static_cast<std::size_t>(ld * ld)), ""};
     std::ostringstream out;
-    prop3(t, out, 20, ld, lmax, mmax, k, r, y.data(), phi, res.gg.data());
+    prop3(t, out, ld, lmax, mmax, k, r, y.data(), phi, res.gg.data());
     res.out = out.str();
     return res;
 }
@@ -52,7 +52,7 @@ TEST(Prop3, OrderZeroIgnoresTheAzimuth) {
     prop2_table t2;
     std::vector<cplx> g2(static_cast<std::size_t>(ld * ld));
     std::ostringstream out;
-    prop2(t2, out, 20, ld, 0, 0, cplx(1.0f, 0.0f), 2.0f, y.data(), g2.data());
+    prop2(t2, out, ld, 0, 0, cplx(1.0f, 0.0f), 2.0f, y.data(), g2.data());
     EXPECT_EQ(at(g3.gg, 1, 1), g2[0]);
 }
 
@@ -67,8 +67,7 @@ TEST(Prop3, ZeroAzimuthGivesTheZeroAzimuthBlock) {
     prop2_table t2;
     std::vector<cplx> g2(static_cast<std::size_t>(ld * ld));
     std::ostringstream out;
-    prop2(t2, out, 20, ld, lmax, mmax, testing::k_of(b), static_cast<real>(b.r), y.data(),
-          g2.data());
+    prop2(t2, out, ld, lmax, mmax, testing::k_of(b), static_cast<real>(b.r), y.data(), g2.data());
     const oracle::block_reference ref(b, lmax);
     const double tol = 2 * testing::tolerance_ulps(lmax, std::abs(b.k * b.r)) * testing::ulp;
     const auto ch = layout_channels(lmax, mmax);
@@ -166,7 +165,7 @@ TEST(Prop3, WritesExactlyTheLeadingCorner) {
     auto gg = testing::sentinel_block(ldim);
     const auto y = oracle::ylm_column(0.2);
     std::ostringstream out;
-    prop3(t, out, 20, ldim, 3, 1, cplx(1.0f, 0.1f), 3.0f, y.data(), 0.7f, gg.data());
+    prop3(t, out, ldim, 3, 1, cplx(1.0f, 0.1f), 3.0f, y.data(), 0.7f, gg.data());
     testing::expect_corner_only(gg, ldim, 10);
 }
 
@@ -213,9 +212,9 @@ TEST(Prop3, CutoffWarningOnEveryCallAboveFifteen) {
     std::vector<cplx> gg(static_cast<std::size_t>(ld * ld));
     std::ostringstream out;
     prop1_table t1;
-    prop1(t1, out, 20, ld, 16, 2, testing::k_of(b), static_cast<real>(b.r), gg.data());
+    prop1(t1, out, ld, 16, 2, testing::k_of(b), static_cast<real>(b.r), gg.data());
     prop2_table t2;
-    prop2(t2, out, 20, ld, 16, 2, testing::k_of(b), static_cast<real>(b.r), y.data(), gg.data());
+    prop2(t2, out, ld, 16, 2, testing::k_of(b), static_cast<real>(b.r), y.data(), gg.data());
     EXPECT_EQ(out.str().find("WARNING"), std::string::npos);
 }
 
