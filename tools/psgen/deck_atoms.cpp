@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/capacities.hpp"
 #include "psgen_input.hpp"
 
 namespace korva::psgen {
@@ -47,8 +48,9 @@ std::vector<deck_atom> read_deck_atoms(const std::string& path) {
     if (!std::getline(in, line) || values(line).empty())
         throw psgen_error("deck: no number of atoms in '" + path + "'");
     const double nat = number(values(line)[0], "number of atoms");
-    if (nat < 1 || nat > 99 || nat != std::floor(nat))
-        throw psgen_error("deck: the number of atoms must be 1..99");
+    if (nat < 1 || nat > korva::NAT_ || nat != std::floor(nat))
+        throw psgen_error("deck: the number of atoms must be 1.." + std::to_string(korva::NAT_) +
+                          ", the atom capacity of korva");
     std::vector<deck_atom> atoms;
     for (int i = 0; i < nat; ++i) {
         const std::string what = "atom " + std::to_string(i + 1);
