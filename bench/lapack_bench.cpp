@@ -5,6 +5,9 @@
 //
 //   lapack_bench FILE [threads] [channel ...] [--compare POINTFILE ...]
 //                                              (default channels 2 3 4: L0 = 1 of atom 1)
+//   lapack_bench --random N [threads]          (a random matrix of order N with a unit diagonal
+//                                              and off-diagonal entries of the scattering
+//                                              matrix's size: cgesv's time depends on N only)
 //   lapack_bench --core                        (the kernel set OpenBLAS chose)
 #include <complex>
 #define lapack_complex_float std::complex<float>
@@ -12,6 +15,8 @@
 #include <lapacke.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <complex>
 #include <cstdio>
 #include <cstdlib>
@@ -66,6 +71,30 @@ void compare(const std::string& file, double cgesv) {
         file.c_str(), e, n, levels, point, rec, bound, cgesv / point);
 }
 
+// Unit diagonal plus entries uniform in [-0.5, 0.5]^2 / sqrt(N): well conditioned, so cgesv
+// takes its usual path.
+std::vector<lapack_complex_float> random_matrix(int n) {
+    std::vector<lapack_complex_float> a(static_cast<std::size_t>(n) * n);
+    std::uint64_t x = 88172645463325252ull;
+    const auto uniform = [&x] {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        return static_cast<float>(static_cast<double>(x >> 11) * 0x1.0p-53 - 0.5);
+    };
+    const float scale = 1.0f / std::sqrt(static_cast<float>(n));
+    for (auto& v : a) v = lapack_complex_float(scale * uniform(), scale * uniform());
+    for (int i = 0; i < n; ++i) a[static_cast<std::size_t>(i) * n + i] += 1.0f;
+    return a;
+}
+
+int random_main(int n, int threads) {
+    openblas_set_num_threads(threads);
+    std::vector<lapack_complex_float> d;
+    const double best = cgesv_seconds(random_matrix(n), n, {2, 3, 4}, d);
+    std::printf("cgesv (OpenBLAS %s kernels): N = %d, 3 right-hand sides, %d thread(s): %.3f s\n",
+                openblas_get_corename(), n, threads, best);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,6 +102,8 @@ int main(int argc, char** argv) {
         std::printf("%s\n", openblas_get_corename());
         return 0;
     }
+    if (argc >= 3 && std::string(argv[1]) == "--random")
+        return random_main(std::atoi(argv[2]), argc > 3 ? std::atoi(argv[3]) : 2);
     if (argc < 2) {
         std::fprintf(stderr,
                      "usage: lapack_bench FILE [threads] [channel ...] [--compare F ...]\n");
