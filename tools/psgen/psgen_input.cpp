@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <sstream>
 
 #include "elements.hpp"
@@ -103,128 +104,181 @@ std::vector<double> energy_grid(double first, double last, int n, bool in_k) {
     return e;
 }
 
-psgen_input read_psgen_input(std::istream& in) {
+namespace {
+
+// What the keyword lines have said so far.
+struct input_state {
     psgen_input p;
     bool have_edge = false, have_energies = false, have_lcore = false;
-    std::string raw;
-    int lineno = 0;
-    while (std::getline(in, raw)) {
-        ++lineno;
-        const std::string line = raw.substr(0, raw.find('#'));
-        auto w = tokens(line);
-        if (w.empty()) continue;
-        line_reader r{lineno, w[0], {w.begin() + 1, w.end()}};
-        const std::string& k = r.key;
-        if (k == "title") {
-            const auto at = line.find("title") + 5;
-            const auto b = line.find_first_not_of(" \t\r", at);
-            const auto e = line.find_last_not_of(" \t\r");
-            p.title = b == std::string::npos ? "" : line.substr(b, e - b + 1);
-            for (char& c : p.title)
-                if (static_cast<unsigned char>(c) < 32 || c == 127) c = ' ';
-        } else if (k == "type") {
-            r.want(1, 2);
-            const atom_type t{type_charge(r), r.args.size() == 2 ? r.real(1) : 0.0};
-            if (!(t.z > 0.0 && t.z <= 120.0)) r.fail("nuclear charge must lie in (0, 120]");
-            if (r.args.size() == 2 && !(t.rmt >= 0.1 && t.rmt <= 10.0))
-                r.fail("muffin-tin radius must lie in [0.1, 10] Bohr");
-            if (p.types.size() == max_types) r.fail("at most 6 atom types");
-            p.types.push_back(t);
-        } else if (k == "energies") {
-            r.want(3, 4);
-            const double first = r.real(0), last = r.real(1);
-            const int n = r.integer(2);
-            bool in_k = false;
-            if (r.args.size() == 4) {
-                if (r.args[3] == "k")
-                    in_k = true;
-                else if (r.args[3] != "e")
-                    r.fail("spacing must be 'e' or 'k'");
-            }
-            if (n < 1 || n > max_points) r.fail("number of points must lie in 1..150");
-            if (n == 1 && first != last) r.fail("one point needs first = last");
-            if (n > 1 && !(last > first)) r.fail("last energy must exceed the first");
-            if (!(first >= min_energy && last <= max_energy))
-                r.fail("energies must lie in [1e-4, 400] Ry");
-            const auto g = energy_grid(first, last, n, in_k);
-            p.energies.insert(p.energies.end(), g.begin(), g.end());
-            have_energies = true;
-        } else if (k == "energy_list") {
-            if (r.args.empty()) r.fail("expected energies");
-            for (std::size_t i = 0; i < r.args.size(); ++i) p.energies.push_back(r.real(i));
-            have_energies = true;
-        } else if (k == "gamma") {
-            r.want(1, 1);
-            p.gamma = r.real(0);
-            p.gamma_given = true;
-            if (!(p.gamma >= 0.0 && p.gamma <= max_gamma)) r.fail("gamma must lie in [0, 5] Ry");
-        } else if (k == "lmax") {
-            r.want(1, 1);
-            p.lmax = r.integer(0);
-            if (p.lmax < 2 || p.lmax > max_l) r.fail("lmax must lie in 2..35");
-        } else if (k == "tcut") {
-            r.want(1, 1);
-            p.tcut = r.real(0);
-            if (!(p.tcut >= 0.0 && p.tcut < 1.0)) r.fail("tcut must lie in [0, 1)");
-        } else if (k == "lcore") {
-            r.want(1, 1);
-            p.lcore = r.integer(0);
-            have_lcore = true;
-            if (p.lcore < 0 || p.lcore > 4) r.fail("lcore must lie in 0..4");
-        } else if (k == "edge" && is_level(r.args)) {
-            p.edge_name = r.args[0];
-        } else if (k == "model" || k == "corehole" || k == "exchange") {
-            r.want(1, 1);
-            choose(r, k == "model" ? std::vector<std::string>{"self-consistent", "thomas-fermi"}
-                      : k == "corehole" ? std::vector<std::string>{"none", "z+1", "relaxed"}
-                                        : std::vector<std::string>{"dirac-hara", "lda"});
-            (k == "model" ? p.model : k == "corehole" ? p.corehole : p.exchange) = r.args[0];
-        } else if (k == "deck") {
-            r.want(1, 1);
-            p.deck = r.args[0];
-        } else if (k == "overlap") {
-            r.want(1, 1);
-            p.overlap = r.real(0);
-            if (!(p.overlap >= 0.0 && p.overlap <= 0.5)) r.fail("overlap must lie in [0, 0.5]");
-        } else if (k == "edge" || k == "edge_ev") {
-            r.want(1, 1);
-            p.edge = r.real(0) / (k == "edge_ev" ? ev_per_ry : 1.0);
-            if (!(p.edge > 0.0)) r.fail("edge energy must be positive");
-            have_edge = true;
-            p.edge_given = true;
-        } else if (k == "sigma_edge") {
-            r.want(1, 1);
-            p.sigma_edge = r.real(0);
-            if (!(p.sigma_edge >= 0.0 && p.sigma_edge <= 1.0e6))
-                r.fail("sigma_edge must lie in [0, 1e6] Mbarn");
-        } else if (k == "phase_file" || k == "xs_file") {
-            r.want(1, 1);
-            if (r.args[0].size() > 80)
-                r.fail("file names longer than 80 characters are cut by KORVA");
-            (k == "phase_file" ? p.phase_file : p.xs_file) = r.args[0];
-        } else {
-            r.fail("unknown keyword");
-        }
+};
+
+using keyword_handler = void (*)(const line_reader& r, const std::string& line, input_state& s);
+
+void title_line(const line_reader&, const std::string& line, input_state& s) {
+    std::string& t = s.p.title;
+    const auto at = line.find("title") + 5;
+    const auto b = line.find_first_not_of(" \t\r", at);
+    const auto e = line.find_last_not_of(" \t\r");
+    t = b == std::string::npos ? "" : line.substr(b, e - b + 1);
+    for (char& c : t)
+        if (static_cast<unsigned char>(c) < 32 || c == 127) c = ' ';
+}
+
+void type_line(const line_reader& r, const std::string&, input_state& s) {
+    r.want(1, 2);
+    const atom_type t{type_charge(r), r.args.size() == 2 ? r.real(1) : 0.0};
+    if (!(t.z > 0.0 && t.z <= 120.0)) r.fail("nuclear charge must lie in (0, 120]");
+    if (r.args.size() == 2 && !(t.rmt >= 0.1 && t.rmt <= 10.0))
+        r.fail("muffin-tin radius must lie in [0.1, 10] Bohr");
+    if (s.p.types.size() == max_types)
+        r.fail("at most " + std::to_string(max_types) + " atom types");
+    s.p.types.push_back(t);
+}
+
+void energies_line(const line_reader& r, const std::string&, input_state& s) {
+    r.want(3, 4);
+    const double first = r.real(0), last = r.real(1);
+    const int n = r.integer(2);
+    if (r.args.size() == 4 && r.args[3] != "k" && r.args[3] != "e")
+        r.fail("spacing must be 'e' or 'k'");
+    const bool in_k = r.args.size() == 4 && r.args[3] == "k";
+    if (n < 1 || n > max_points)
+        r.fail("number of points must lie in 1.." + std::to_string(max_points));
+    if (n == 1 && first != last) r.fail("one point needs first = last");
+    if (n > 1 && !(last > first)) r.fail("last energy must exceed the first");
+    if (!(first >= min_energy && last <= max_energy)) r.fail("energies must lie in [1e-4, 400] Ry");
+    const auto g = energy_grid(first, last, n, in_k);
+    s.p.energies.insert(s.p.energies.end(), g.begin(), g.end());
+    s.have_energies = true;
+}
+
+void energy_list_line(const line_reader& r, const std::string&, input_state& s) {
+    if (r.args.empty()) r.fail("expected energies");
+    for (std::size_t i = 0; i < r.args.size(); ++i) s.p.energies.push_back(r.real(i));
+    s.have_energies = true;
+}
+
+// One real into `v`; `ok` tells whether it is in range, `what` is the message when not.
+template <class InRange>
+void one_real(const line_reader& r, double& v, InRange ok, const char* what) {
+    r.want(1, 1);
+    v = r.real(0);
+    if (!ok(v)) r.fail(what);
+}
+
+void gamma_line(const line_reader& r, const std::string&, input_state& s) {
+    one_real(
+        r, s.p.gamma, [](double v) { return v >= 0.0 && v <= max_gamma; },
+        "gamma must lie in [0, 5] Ry");
+    s.p.gamma_given = true;
+}
+
+void tcut_line(const line_reader& r, const std::string&, input_state& s) {
+    one_real(
+        r, s.p.tcut, [](double v) { return v >= 0.0 && v < 1.0; }, "tcut must lie in [0, 1)");
+}
+
+void overlap_line(const line_reader& r, const std::string&, input_state& s) {
+    one_real(
+        r, s.p.overlap, [](double v) { return v >= 0.0 && v <= 0.5; },
+        "overlap must lie in [0, 0.5]");
+}
+
+void sigma_edge_line(const line_reader& r, const std::string&, input_state& s) {
+    one_real(
+        r, s.p.sigma_edge, [](double v) { return v >= 0.0 && v <= 1.0e6; },
+        "sigma_edge must lie in [0, 1e6] Mbarn");
+}
+
+void lmax_line(const line_reader& r, const std::string&, input_state& s) {
+    r.want(1, 1);
+    s.p.lmax = r.integer(0);
+    if (s.p.lmax < 2 || s.p.lmax > max_l) r.fail("lmax must lie in 2.." + std::to_string(max_l));
+}
+
+void lcore_line(const line_reader& r, const std::string&, input_state& s) {
+    r.want(1, 1);
+    s.p.lcore = r.integer(0);
+    s.have_lcore = true;
+    if (s.p.lcore < 0 || s.p.lcore > 4) r.fail("lcore must lie in 0..4");
+}
+
+// `edge K|L1|L2|L3` names the core level; `edge E` (Ry) and `edge_ev E` give its energy.
+void edge_line(const line_reader& r, const std::string&, input_state& s) {
+    if (r.key == "edge" && is_level(r.args)) {
+        s.p.edge_name = r.args[0];
+        return;
     }
-    check(!p.types.empty(), "no atom type given (keyword 'type')");
-    check(have_energies, "no energies given (keyword 'energies' or 'energy_list')");
+    r.want(1, 1);
+    s.p.edge = r.real(0) / (r.key == "edge_ev" ? ev_per_ry : 1.0);
+    if (!(s.p.edge > 0.0)) r.fail("edge energy must be positive");
+    s.have_edge = true;
+    s.p.edge_given = true;
+}
+
+void choice_line(const line_reader& r, const std::string&, input_state& s) {
+    r.want(1, 1);
+    const std::string& k = r.key;
+    choose(r, k == "model"      ? std::vector<std::string>{"self-consistent", "thomas-fermi"}
+              : k == "corehole" ? std::vector<std::string>{"none", "z+1", "relaxed"}
+                                : std::vector<std::string>{"dirac-hara", "lda"});
+    (k == "model" ? s.p.model : k == "corehole" ? s.p.corehole : s.p.exchange) = r.args[0];
+}
+
+void deck_line(const line_reader& r, const std::string&, input_state& s) {
+    r.want(1, 1);
+    s.p.deck = r.args[0];
+}
+
+void file_line(const line_reader& r, const std::string&, input_state& s) {
+    r.want(1, 1);
+    if (r.args[0].size() > 80) r.fail("file names longer than 80 characters are cut by KORVA");
+    (r.key == "phase_file" ? s.p.phase_file : s.p.xs_file) = r.args[0];
+}
+
+keyword_handler handler_of(const std::string& key) {
+    static const std::map<std::string, keyword_handler> handlers{
+        {"title", title_line},       {"type", type_line},
+        {"energies", energies_line}, {"energy_list", energy_list_line},
+        {"gamma", gamma_line},       {"lmax", lmax_line},
+        {"tcut", tcut_line},         {"lcore", lcore_line},
+        {"edge", edge_line},         {"edge_ev", edge_line},
+        {"model", choice_line},      {"corehole", choice_line},
+        {"exchange", choice_line},   {"deck", deck_line},
+        {"overlap", overlap_line},   {"sigma_edge", sigma_edge_line},
+        {"phase_file", file_line},   {"xs_file", file_line}};
+    const auto it = handlers.find(key);
+    return it == handlers.end() ? nullptr : it->second;
+}
+
+// What each model needs beyond the keyword lines themselves.
+void check_model(input_state& s) {
+    psgen_input& p = s.p;
     if (p.model == "thomas-fermi") {
-        check(have_edge, "no edge energy given (keyword 'edge' or 'edge_ev')");
+        check(s.have_edge, "no edge energy given (keyword 'edge' or 'edge_ev')");
         for (const auto& t : p.types)
             check(t.rmt > 0.0, "model thomas-fermi needs a muffin-tin radius on every type line");
-    } else {
-        check(!p.deck.empty(), "no deck given (keyword 'deck'): the cluster comes from its atoms");
-        for (const auto& t : p.types)
-            check(t.z == std::floor(t.z) && t.z <= 92.0,
-                  "the self-consistent model takes elements Z = 1..92");
-        const int lc = (p.edge_name == "L2" || p.edge_name == "L3") ? 1 : 0;
-        check(!have_lcore || p.lcore == lc, "lcore contradicts the edge " + p.edge_name);
-        p.lcore = lc;
+        return;
     }
+    check(!p.deck.empty(), "no deck given (keyword 'deck'): the cluster comes from its atoms");
+    for (const auto& t : p.types)
+        check(t.z == std::floor(t.z) && t.z <= 92.0,
+              "the self-consistent model takes elements Z = 1..92");
+    const int lc = (p.edge_name == "L2" || p.edge_name == "L3") ? 1 : 0;
+    check(!s.have_lcore || p.lcore == lc, "lcore contradicts the edge " + p.edge_name);
+    p.lcore = lc;
+}
+
+void check_complete(input_state& s) {
+    const psgen_input& p = s.p;
+    check(!p.types.empty(), "no atom type given (keyword 'type')");
+    check(s.have_energies, "no energies given (keyword 'energies' or 'energy_list')");
+    check_model(s);
     check(!p.phase_file.empty(), "no phase-shift file name given (keyword 'phase_file')");
     check(!p.xs_file.empty(), "no cross-section file name given (keyword 'xs_file')");
     check(p.phase_file != p.xs_file, "phase_file and xs_file must differ");
-    check(p.energies.size() <= max_points, "more than 150 energy points");
+    check(p.energies.size() <= max_points,
+          "more than " + std::to_string(max_points) + " energy points");
     check(p.lcore + 1 <= p.lmax, "lmax must be at least lcore + 1");
     for (std::size_t i = 0; i < p.energies.size(); ++i) {
         const double e = p.energies[i];
@@ -234,7 +288,24 @@ psgen_input read_psgen_input(std::istream& in) {
             check(static_cast<float>(e) > static_cast<float>(p.energies[i - 1]),
                   "energies must be strictly increasing (also in single precision)");
     }
-    return p;
+}
+
+}  // namespace
+
+psgen_input read_psgen_input(std::istream& in) {
+    input_state s;
+    std::string raw;
+    for (int lineno = 1; std::getline(in, raw); ++lineno) {
+        const std::string line = raw.substr(0, raw.find('#'));
+        const auto w = tokens(line);
+        if (w.empty()) continue;
+        const line_reader r{lineno, w[0], {w.begin() + 1, w.end()}};
+        const keyword_handler h = handler_of(r.key);
+        if (h == nullptr) r.fail("unknown keyword");
+        h(r, line, s);
+    }
+    check_complete(s);
+    return s.p;
 }
 
 }  // namespace korva::psgen

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "common/capacities.hpp"
+
 namespace korva::psgen {
 
 // Any input the tool cannot use: the message names the line and what is wrong with it.
@@ -19,10 +21,10 @@ struct atom_type {
     double rmt;  // muffin-tin radius, Bohr; 0: the scaled Norman radius (self-consistent model)
 };
 
-// Ranges the tool accepts; the reader of the files takes at most 150 points and 6 types, l <= 35.
-constexpr int max_points = 150;        // energy points
-constexpr int max_types = 6;           // atom types
-constexpr int max_l = 35;              // largest l of the table
+// Ranges the tool accepts; the program's capacities bound the points, the types and l.
+constexpr int max_points = korva::NER_;  // energy points
+constexpr int max_types = korva::NPH_;   // atom types (phase sets)
+constexpr int max_l = korva::LMPH_;      // largest l of the table
 constexpr double min_energy = 1.0e-4;  // Ry
 constexpr double max_energy = 400.0;   // Ry
 constexpr double max_gamma = 5.0;      // Ry
