@@ -8,13 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 threads="${1:-$(nproc)}"
-missing=()
-for p in libopenblas-dev liblapacke-dev; do
-  dpkg -s "$p" > /dev/null 2>&1 || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-fi
+source bench/lapack.sh
+install_lapack
 bash scripts/setup.sh
 cmake -S . -B build-bench -DKORVA_BENCH=ON > /dev/null
 cmake --build build-bench -j"$(nproc)" --target solver_bench run_bench lapack_bench > /dev/null
@@ -35,14 +30,7 @@ if grep -qw avx512f /proc/cpuinfo; then
 fi
 echo "== run_bench: few-levels deck"
 ./build-bench/run_bench --threads "$threads" --dump 2 "$tmp/few.bin" bench/few-levels
-# OpenBLAS with its own kernel choice, unless it does not know the processor and falls back to
-# its generic SSE3 kernels (Prescott): then the widest kernels the processor runs.
-unset OPENBLAS_CORETYPE OPENBLAS_L2_SIZE
-if [ "$(./build-bench/lapack_bench --core)" = Prescott ]; then
-  if grep -qw avx512f /proc/cpuinfo; then export OPENBLAS_CORETYPE=SkylakeX
-  elif grep -qw avx2 /proc/cpuinfo; then export OPENBLAS_CORETYPE=Haswell
-  fi
-fi
+choose_openblas_kernels ./build-bench/lapack_bench
 echo "== lapack_bench: large deck, point 2"
 points=(--compare "$tmp/large.bin.point" --compare "$tmp/large-eps0.point")
 [ -f "$tmp/large-eps0-avx2.point" ] && points+=(--compare "$tmp/large-eps0-avx2.point")

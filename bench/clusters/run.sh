@@ -16,13 +16,8 @@ root=$PWD
 threads="${1:-$(nproc)}"
 out="${2:-${TMPDIR:-/tmp}/korva-clusters}"
 sizes=(${SIZES:-99 250 500 1000})
-missing=()
-for p in libopenblas-dev liblapacke-dev; do
-  dpkg -s "$p" > /dev/null 2>&1 || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-fi
+source bench/lapack.sh
+install_lapack
 bash scripts/setup.sh
 build=build-clusters
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVA_NAT=1000 -DKORVA_NDM=25000 \
@@ -63,13 +58,8 @@ for n in "${sizes[@]}"; do
   cp "${TMPDIR:-/tmp}/korva-run-bench/cuk_kor.dat" "$out/n$n/"
 done
 
-# cgesv on random matrices of the scattering matrix's size, with its kernel choice as run.sh.
-unset OPENBLAS_CORETYPE
-if [ "$("$build/lapack_bench" --core)" = Prescott ]; then
-  if grep -qw avx512f /proc/cpuinfo; then export OPENBLAS_CORETYPE=SkylakeX
-  elif grep -qw avx2 /proc/cpuinfo; then export OPENBLAS_CORETYPE=Haswell
-  fi
-fi
+# cgesv on random matrices of the scattering matrix's size.
+choose_openblas_kernels "$build/lapack_bench"
 echo "== cgesv (lapack_bench --random N, 3 right-hand sides, $threads thread(s))"
 : > "$out/cgesv.txt"
 for m in 2000 4000 6000 8000; do

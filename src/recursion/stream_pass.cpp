@@ -11,16 +11,7 @@
 #include <thread>
 #include <vector>
 
-#if defined(__x86_64__) || defined(__i386__)
-// g++ 12 warns inside the plain 512-bit shuffles of its own header, whose unused source
-// operand is left undefined on purpose.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-#pragma GCC diagnostic pop
-#define KORVA_X86 1
-#endif
+#include "recursion/simd.hpp"
 #ifdef _OPENMP
 #include <omp.h>
 #endif

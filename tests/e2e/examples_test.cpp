@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "reference/solver.hpp"
+#include "support/expected_files.hpp"
 #include "support/run_program.hpp"
 
 namespace korva {
@@ -33,35 +34,15 @@ test::program_run run_example(const std::string& name, const std::string& tag,
     return test::run_inside(dir, read_file(dir / "deck.in"), opt);
 }
 
-std::vector<fs::path> plot_files(const fs::path& dir) {
-    std::vector<fs::path> plots;
-    for (const auto& entry : fs::directory_iterator(dir))
-        if (entry.path().filename().string().find("_kor.") != std::string::npos)
-            plots.push_back(entry.path());
-    return plots;
-}
-
 void rewrite_expected(const fs::path& expected, const test::program_run& r) {
     fs::create_directories(expected);
     for (const auto& entry : fs::directory_iterator(expected)) fs::remove(entry.path());
     test::write_file(expected / "stdout.txt", r.out);
-    for (const fs::path& p : plot_files(r.dir)) fs::copy_file(p, expected / p.filename());
+    for (const fs::path& p : test::plot_files(r.dir)) fs::copy_file(p, expected / p.filename());
 }
 
 void compare_with_expected(const std::string& name, const test::program_run& r) {
-    const fs::path expected = examples / name / "expected";
-    ASSERT_EQ(r.status, 0) << r.err;
-    ASSERT_TRUE(fs::exists(expected / "stdout.txt")) << "no expected output for " << name;
-    EXPECT_EQ(mask_cpu(r.out), mask_cpu(read_file(expected / "stdout.txt")));
-    std::size_t nexpected = 0;
-    for (const auto& entry : fs::directory_iterator(expected)) {
-        const std::string f = entry.path().filename().string();
-        if (f == "stdout.txt") continue;
-        ++nexpected;
-        ASSERT_TRUE(fs::exists(r.dir / f)) << f << " was not written";
-        EXPECT_EQ(read_file(r.dir / f), read_file(entry.path())) << f;
-    }
-    EXPECT_EQ(plot_files(r.dir).size(), nexpected) << "plot files written vs expected";
+    test::compare_with_expected(examples / name / "expected", r);
 }
 
 bool updating() {

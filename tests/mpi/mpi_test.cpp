@@ -11,13 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "support/expected_files.hpp"
 #include "support/run_program.hpp"
 
 namespace korva {
 namespace {
 
 namespace fs = std::filesystem;
+using test::compare_with_expected;
 using test::mask_cpu;
+using test::plot_files;
 using test::read_file;
 
 const fs::path examples = fs::path(KORVA_SOURCE_DIR) / "examples";
@@ -41,28 +44,6 @@ test::program_run run_ranks(const fs::path& dir, int ranks) {
         if (entry.path().filename().string().find("_kor.") != std::string::npos)
             fs::remove_all(entry.path());
     return test::run_in(dir, read_file(dir / "deck.in"), KORVA_BINARY, launcher(ranks));
-}
-
-std::vector<fs::path> plot_files(const fs::path& dir) {
-    std::vector<fs::path> plots;
-    for (const auto& entry : fs::directory_iterator(dir))
-        if (entry.path().filename().string().find("_kor.") != std::string::npos)
-            plots.push_back(entry.path());
-    return plots;
-}
-
-void compare_with_expected(const fs::path& expected, const test::program_run& r) {
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(mask_cpu(r.out), mask_cpu(read_file(expected / "stdout.txt")));
-    std::size_t nexpected = 0;
-    for (const auto& entry : fs::directory_iterator(expected)) {
-        const std::string f = entry.path().filename().string();
-        if (f == "stdout.txt") continue;
-        ++nexpected;
-        EXPECT_EQ(read_file(r.dir / f), read_file(entry.path())) << f;
-    }
-    EXPECT_EQ(plot_files(r.dir).size(), nexpected) << "plot files written vs expected";
 }
 
 TEST(MpiRun, EveryExampleGivesTheSerialBytesOnOneTwoAndThreeRanks) {

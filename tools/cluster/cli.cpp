@@ -1,16 +1,15 @@
 #include "cli.hpp"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "cluster.hpp"
 #include "common/capacities.hpp"
+#include "common/errors.hpp"
+#include "common/whole_files.hpp"
 #include "read_structure.hpp"
 #include "write_deck.hpp"
 
@@ -81,41 +80,6 @@ std::string deck_for_psgen(const options& o) {
     if (name.find_first_of(" \t#") != std::string::npos)
         wrong("--deck " + o.deck + ": korva-psgen reads a file name without blanks or '#'");
     return name;
-}
-
-// The file a name stands for: a symbolic link is followed, so that the rename below replaces
-// the file and not the link.
-std::string target_of(const std::string& name) {
-    std::error_code ec;
-    if (!std::filesystem::is_symlink(name, ec)) return name;
-    const auto p = std::filesystem::canonical(name, ec);
-    return ec ? name : p.string();
-}
-
-// Regular files get their text under a temporary name beside them, renamed only when every
-// output is written, so a failure leaves no output of this run. Anything else that exists under
-// the name (a device such as /dev/stdout, a pipe) is written in place.
-void write_files(const std::vector<std::pair<std::string, std::string>>& files) {
-    namespace fs = std::filesystem;
-    std::vector<std::pair<std::string, std::string>> renames;  // temporary, final
-    auto fail = [&](const std::string& name, const std::string& why) {
-        for (const auto& r : renames) std::remove(r.first.c_str());
-        throw cluster_error(exit_write, "cannot write " + name + ": " + why);
-    };
-    for (const auto& [name, text] : files) {
-        const std::string target = target_of(name);
-        std::error_code ec;
-        const bool in_place = fs::exists(target, ec) && !fs::is_regular_file(target, ec);
-        const std::string written = in_place ? target : target + ".tmp";
-        std::ofstream os(written, std::ios::binary | std::ios::trunc);
-        if (!os) fail(name, std::strerror(errno));
-        if (!in_place) renames.push_back({written, target});
-        os << text;
-        os.close();
-        if (!os) fail(name, "the disk may be full");
-    }
-    for (const auto& [tmp, target] : renames)
-        if (std::rename(tmp.c_str(), target.c_str()) != 0) fail(target, std::strerror(errno));
 }
 
 std::string who_text(const structure& s, int absorber) {
@@ -211,7 +175,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         const structure s = read_structure(o.structure);
         const int absorber = find_absorber(s, o.absorber);
         const cluster cl = cut_cluster(s, absorber, o.radius, o.max_atoms, NPH_);
-        write_files(data_files(s, absorber, o, cl));
+        write_whole_files(data_files(s, absorber, o, cl));
         err << summary(s, absorber, o, cl);
         out << atom_block(cl);
         out.flush();
@@ -220,6 +184,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     } catch (const cluster_error& e) {
         err << "korva-cluster: " << e.what() << "\n";
         return e.status;
+    } catch (const korva::write_error& e) {
+        err << "korva-cluster: cannot write " << e.file << ": " << e.reason << "\n";
+        return exit_write;
     }
 }
 

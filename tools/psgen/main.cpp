@@ -1,18 +1,16 @@
 // korva-psgen: writes a phase-shift file and a cross-section file for KORVA from a keyword input
 // (file named on the command line, or standard input).
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "atom_scf.hpp"
+#include "common/errors.hpp"
+#include "common/whole_files.hpp"
 #include "elements.hpp"
 #include "psgen_input.hpp"
 #include "pstables.hpp"
@@ -65,46 +63,6 @@ int atom_command(int argc, char** argv) {
     }
 }
 
-// Output that cannot be written: main reports it with exit status 3.
-struct write_failure : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// The file a name stands for: a symbolic link is followed, so that the rename below replaces
-// the file it points to and not the link.
-std::string target_of(const std::string& name) {
-    std::error_code ec;
-    if (!std::filesystem::is_symlink(name, ec)) return name;
-    const auto p = std::filesystem::canonical(name, ec);
-    return ec ? name : p.string();
-}
-
-// Regular files get their text under a temporary name beside them, renamed only when every file
-// is written, so a failed run leaves no half-written or partial output. Anything else that
-// exists under the name (a device such as /dev/stdout, a pipe) is written in place.
-void write_files(const std::vector<std::pair<std::string, std::string>>& files) {
-    namespace fs = std::filesystem;
-    std::vector<std::pair<std::string, std::string>> renames;  // temporary, final
-    auto fail = [&](const std::string& name, const std::string& why) {
-        for (const auto& r : renames) std::remove(r.first.c_str());
-        throw write_failure("cannot write " + name + ": " + why);
-    };
-    for (const auto& [name, text] : files) {
-        const std::string target = target_of(name);
-        std::error_code ec;
-        const bool in_place = fs::exists(target, ec) && !fs::is_regular_file(target, ec);
-        const std::string written = in_place ? target : target + ".tmp";
-        std::ofstream os(written, std::ios::binary | std::ios::trunc);
-        if (!os) fail(name, std::strerror(errno));
-        if (!in_place) renames.push_back({written, target});
-        os << text;
-        os.close();
-        if (!os) fail(name, "the disk may be full");
-    }
-    for (const auto& [tmp, target] : renames)
-        if (std::rename(tmp.c_str(), target.c_str()) != 0) fail(target, std::strerror(errno));
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,7 +87,7 @@ int main(int argc, char** argv) {
         std::ostringstream ps, xs;
         write_phase_file(ps, p, tb);
         write_xs_file(xs, p, tb);
-        write_files({{p.phase_file, ps.str()}, {p.xs_file, xs.str()}});
+        korva::write_whole_files({{p.phase_file, ps.str()}, {p.xs_file, xs.str()}});
 
         std::cout << "korva-psgen: " << tb.energies.size() << " energy points, " << p.types.size()
                   << " type(s), " << tb.xs.front().size() << " cross-section record(s) per point\n";
@@ -139,8 +97,8 @@ int main(int argc, char** argv) {
                       << " .. " << tb.lcut.back()[it] << "\n";
         std::cout << "  wrote " << p.phase_file << " and " << p.xs_file << "\n";
         return 0;
-    } catch (const write_failure& e) {
-        std::cerr << "korva-psgen: " << e.what() << "\n";
+    } catch (const korva::write_error& e) {
+        std::cerr << "korva-psgen: cannot write " << e.file << ": " << e.reason << "\n";
         return 3;
     } catch (const std::exception& e) {
         std::cerr << "korva-psgen: " << e.what() << "\n";
