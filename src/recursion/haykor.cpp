@@ -37,7 +37,7 @@ struct controls {
 };
 
 // Below this order the element-by-element steps stay on one thread.
-constexpr int parallel_order = 2048;
+[[maybe_unused]] constexpr int parallel_order = 2048;
 
 void finish(channel_state& c, int lev, cplx s, real err) {
     c.res = {lev, s, err};
@@ -45,7 +45,7 @@ void finish(channel_state& c, int lev, cplx s, real err) {
 }
 
 // Divides both vectors by b. Each element on its own: the threads change no bit.
-void normalise(channel_state& c, int n, cplx b, int threads) {
+void normalise(channel_state& c, int n, cplx b, [[maybe_unused]] int threads) {
 #pragma omp parallel for num_threads(threads) \
     schedule(static) if (threads > 1 && n >= parallel_order)
     for (int i = 0; i < n; ++i) {
@@ -108,7 +108,7 @@ cplx fraction(const channel_state& c, int lev) {
 
 // Three-term update of both sides with gt q and gt^T p of this level, element by element
 // (shared by the threads); then the product of the new vectors, in index order.
-cplx update_vectors(channel_state& c, int n, int lev, int threads) {
+cplx update_vectors(channel_state& c, int n, int lev, [[maybe_unused]] int threads) {
     const cplx a = c.a[lev], b = c.b[lev - 1];
 #pragma omp parallel for num_threads(threads) \
     schedule(static) if (threads > 1 && n >= parallel_order)
