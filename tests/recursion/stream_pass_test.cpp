@@ -14,6 +14,7 @@
 #include "recursion/tile_store.hpp"
 #include "reference/haykor.hpp"
 #include "reference/matrix.hpp"
+#include "support/kernels.hpp"
 
 namespace korva {
 namespace {
@@ -22,18 +23,7 @@ bool same_bits(cplx a, cplx b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// Every kernel this processor runs; the others are named on a note line, not run.
-std::vector<pass_kernel> kernels_here() {
-    std::vector<pass_kernel> here;
-    for (pass_kernel k : {pass_kernel::scalar, pass_kernel::avx2, pass_kernel::avx512}) {
-        if (pass_available(k))
-            here.push_back(k);
-        else
-            std::cout << "[   note   ] kernel " << pass_kernel_name(k)
-                      << " not checked: this processor lacks its instructions\n";
-    }
-    return here;
-}
+using test::kernels_here;
 
 // A random matrix with unit diagonal, the same in both stores. `zeros` is the share of exact
 // zero entries; with `blocks`, whole atom-like blocks are zero (and one side of some pairs

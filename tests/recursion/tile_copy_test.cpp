@@ -10,6 +10,8 @@
 #include <random>
 #include <vector>
 
+#include "support/kernels.hpp"
+
 namespace korva {
 namespace {
 
@@ -55,14 +57,7 @@ struct block_inputs {
 };
 
 TEST(TileCopy, EveryKernelGivesTheBitsOfStdComplex) {
-    std::vector<pass_kernel> kernels;
-    for (pass_kernel k : {pass_kernel::scalar, pass_kernel::avx2, pass_kernel::avx512}) {
-        if (pass_available(k))
-            kernels.push_back(k);
-        else
-            std::cout << "[   note   ] kernel " << pass_kernel_name(k)
-                      << " not checked: this processor lacks its instructions\n";
-    }
+    const std::vector<pass_kernel> kernels = test::kernels_here();
     const block_inputs in;
     const int n = 60;
     for (pass_kernel kern : kernels)

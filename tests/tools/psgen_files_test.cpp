@@ -16,6 +16,7 @@
 
 #include "psgen_input.hpp"
 #include "pstables.hpp"
+#include "support/run_program.hpp"
 #include "tmatrix.hpp"
 #include "xsection.hpp"
 
@@ -62,15 +63,6 @@ text_file read_numbers(const fs::path& p) {
     return f;
 }
 
-// A fresh directory per test under the system's temporary directory.
-fs::path scratch_dir(const std::string& name) {
-    const fs::path d =
-        fs::temp_directory_path() / ("korva_psgen_" + name + "_" + std::to_string(::getpid()));
-    fs::remove_all(d);
-    fs::create_directories(d);
-    return d;
-}
-
 int run_psgen(const fs::path& dir, const std::string& input_name) {
     const std::string cmd = "cd '" + dir.string() + "' && '" + KORVA_PSGEN_BINARY + "' " +
                             input_name + " > psgen.log 2>&1";
@@ -105,7 +97,7 @@ bool close(double a, double b) {
 }
 
 TEST(psgen_files, records_grouping_and_conjugation) {
-    const fs::path d = scratch_dir("records");
+    const fs::path d = test::scratch_dir("psgen_records");
     write_text(d / "t.psgen", two_type_input);
     ASSERT_EQ(run_psgen(d, "t.psgen"), 0);
     const text_file ps = read_numbers(d / "t.ps"), xs = read_numbers(d / "t.xs");
@@ -192,7 +184,7 @@ TEST(psgen_files, records_grouping_and_conjugation) {
 // Without damping the values read back are unitary with Im t >= 0 (sin^2 delta): a file written
 // without the conjugation would show Im t < 0 for every attractive channel.
 TEST(psgen_files, real_energy_reads_back_unitary) {
-    const fs::path d = scratch_dir("unitary");
+    const fs::path d = test::scratch_dir("psgen_unitary");
     write_text(d / "u.psgen",
                "model thomas-fermi\ntype 29 2.4\nenergy_list 0.5 2 8 30\nlmax 8\nedge "
                "660\nphase_file u.ps\n"
@@ -229,7 +221,7 @@ TEST(psgen_files, example_data_regenerates) {
     for (const auto& ex : examples) {
         const fs::path src = fs::path(KORVA_SOURCE_DIR) / "examples" / ex.dir;
         ASSERT_TRUE(fs::exists(src / ex.input)) << src / ex.input;
-        const fs::path d = scratch_dir(std::string("example_") + ex.dir);
+        const fs::path d = test::scratch_dir(std::string("psgen_example_") + ex.dir);
         fs::copy_file(src / ex.input, d / ex.input);
         fs::copy_file(src / "deck.in", d / "deck.in");  // the cluster of the potential
         ASSERT_EQ(run_psgen(d, ex.input), 0) << ex.dir;
@@ -252,7 +244,7 @@ TEST(psgen_files, example_data_regenerates) {
 
 // Bad input ends with a message and a non-zero status, and leaves no output file behind.
 TEST(psgen_files, bad_input_writes_nothing) {
-    const fs::path d = scratch_dir("bad");
+    const fs::path d = test::scratch_dir("psgen_bad");
     write_text(d / "b.psgen",
                "model thomas-fermi\ntype 29 2.4\nenergies 0.3 36 70 k\nedge nan\nphase_file b.ps\n"
                "xs_file b.xs\n");
@@ -270,7 +262,7 @@ TEST(psgen_files, bad_input_writes_nothing) {
 // link; a link to a device (here /dev/null) writes to the device. An output that cannot be
 // written ends with status 3 and leaves neither file (nor a temporary one) behind.
 TEST(psgen_files, outputs_follow_links_and_fail_cleanly) {
-    const fs::path d = scratch_dir("links");
+    const fs::path d = test::scratch_dir("psgen_links");
     const std::string input = "model thomas-fermi\ntype 29 2.4\nenergies 1 2 2\nedge 660\nlmax 4\n";
     fs::create_directory(d / "data");
     write_text(d / "data" / "real.ps", "old\n");

@@ -16,19 +16,12 @@
 
 #include "lda_xc.hpp"
 #include "photoelectron.hpp"
+#include "support/run_program.hpp"
 
 namespace korva::psgen {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path scratch(const std::string& name) {
-    const fs::path d =
-        fs::temp_directory_path() / ("korva_psgen_sc_" + name + "_" + std::to_string(::getpid()));
-    fs::remove_all(d);
-    fs::create_directories(d);
-    return d;
-}
 
 void write(const fs::path& p, const std::string& text) {
     std::ofstream(p) << text;
@@ -74,7 +67,7 @@ TEST(psgen_model, k_shell_cross_sections_against_table) {
         double mbarn;
     } table[] = {{"Fe", 0.03251}, {"Cu", 0.02533}, {"Zn", 0.02355}};
     for (const auto& t : table) {
-        const fs::path d = scratch(t.element);
+        const fs::path d = test::scratch_dir(std::string("psgen_sc_") + t.element);
         write(d / "deck.in", pair_deck(40.0));
         // 3.7 Ry (50 eV) above the edge: past the first 30 eV, where the truncated potential
         // of the muffin tin shapes the threshold; the table's value changes by 1-2% there.
@@ -93,7 +86,7 @@ TEST(psgen_model, k_shell_cross_sections_against_table) {
 // cross-section must equal the atomic one of the file, and that must be the absorber's dipole
 // cross-section. A neighbour 60 A away with the core-hole damping contributes below 1e-5.
 TEST(psgen_model, lone_absorber_limit) {
-    const fs::path d = scratch("lone");
+    const fs::path d = test::scratch_dir("psgen_sc_lone");
     write(d / "deck.in", pair_deck(60.0));
     write(d / "in.psgen",
           "type Cu\ntype Cu\ndeck deck.in\nenergies 1.0 8.0 8\nedge K\nedge_ev 8979\n"
@@ -132,7 +125,7 @@ TEST(psgen_model, bad_input_writes_nothing) {
         {"type Cu\ndeck deck.in\nedge L7\n", "not a finite number"},
     };
     for (const auto& [extra, message] : bad) {
-        const fs::path d = scratch("bad");
+        const fs::path d = test::scratch_dir("psgen_sc_bad");
         write(d / "deck.in", "x.ps\nx.xs\nbad\n2\n0 0 0 1\n0 0 2.5 1\n");
         write(d / "overlap.in", "x.ps\nx.xs\nbad\n2\n0 0 0 1\n0 0 0.05 1\n");
         write(d / "in.psgen",
