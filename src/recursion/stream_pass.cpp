@@ -356,7 +356,7 @@ __attribute__((target("avx512f"))) bool tile_avx512_scaled(const float* af, cons
         if (!scale_up(_mm512_load_ps(af + 16 * c), col[c])) return false;
         cols[c] = swap8(col[c]);
     }
-    float scaled[8 * 16];
+    alignas(64) float scaled[8 * 16];
     for (int c = 0; c < W; ++c) _mm512_storeu_ps(scaled + 16 * c, col[c]);
     transpose8(scaled, row);
     for (int k = 0; k < K; ++k)
