@@ -6,6 +6,11 @@
 
 namespace korva {
 
+// Final-state channel c = 1, 2 of the core state lcore: its l.
+constexpr int channel_l0(int lcore, int c) {
+    return lcore == 0 ? 1 : (c == 1 ? lcore - 1 : lcore + 1);
+}
+
 // 1-based full index of (l, m), m = -l..l.
 constexpr int full_index(int l, int m) {
     return l * (l + 1) + m + 1;

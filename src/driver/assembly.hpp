@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "driver/cutoffs.hpp"
+#include "driver/loop_plan.hpp"
 #include "driver/observer.hpp"
 #include "driver/run_state.hpp"
 #include "recursion/tile_store.hpp"
@@ -20,6 +21,10 @@ struct cluster_view {
     int lmxtop;  // the largest cut-off of the run, the one the builders' tables were built for
     pass_kernel kernel = pass_kernel::best;  // the vector width of the copies into the store
 };
+
+inline cluster_view cluster_of(const run_state& st, const loop_plan& plan) {
+    return {st.par, st.phases, st.bonds, st.ylm, plan.cut.lmxtop, st.kernel};
+}
 
 struct assembly_result {
     int n = 0;          // channels in use, the order of the matrix

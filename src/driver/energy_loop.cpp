@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,18 +12,12 @@
 #include "common/textio.hpp"
 #include "common/units.hpp"
 #include "driver/assembly.hpp"
-#include "driver/loop_prepare.hpp"
 #include "post/open.hpp"
 #include "post/signal_plot.hpp"
 
 namespace korva {
 
 namespace {
-
-// What the assembly and the builders read of the run.
-cluster_view view_of(const run_state& st) {
-    return {st.par, st.phases, st.bonds, st.ylm, st.cut.lmxtop, st.kernel};
-}
 
 // The recursion of one point: the weighted sum of the diagonal elements of every initial
 // channel M0 of L0, and the most levels any of them took.
@@ -31,43 +27,6 @@ struct point_solution {
 };
 
 }  // namespace
-
-void prepare_loop(run_state& st, std::ostream& out, run_observer* obs, bool plots) {
-    const run_parameters& p = st.par;
-    {
-        phase_timer t(obs, &run_timings::ylm);
-        st.cut = energy_cutoffs(st.phases, st.nen, p.toll_lmax);
-        st.ylm = bond_harmonics(st.bonds, st.cut.lmxtop, out);
-    }
-    out << ' ' << " >>>>    Ylm FUNCTIONS  COMPUTED   " << field_f(st.cpu.lap_ms(), 6, 2)
-        << " msec  CPU time  <<<<" << '\n';
-    const point_range fit = fitting_points(st.cut, p, st.nen, out);
-    st.nen = fit.nen;
-    st.sig.nch = p.lcore == 0 ? 1 : 2;
-    check_points(st.phases, st.cut, p, st.nen, st.sig.nch, out);
-    {
-        phase_timer t(obs, &run_timings::builders);
-        st.builders.resize(static_cast<std::size_t>(st.threads));
-        warm_up_builders(view_of(st), st.builders, out);
-    }
-    if (plots) {
-        open(out, st.dat, p.output_name("dat"));
-        dat_header(st.dat, p.output_name("dat"));
-    }
-    {
-        // The store for the run's largest order, every page touched now: no point of the loop
-        // pays for first touches.
-        phase_timer t(obs, &run_timings::store);
-        st.tiles = std::make_unique<tile_store>(std::max(fit.nmax, 1));
-    }
-    if (obs) {
-        obs->timing.matrix_bytes = static_cast<double>(st.tiles->capacity_bytes());
-        obs->timing.ylm_bytes = static_cast<double>(st.ylm.cols()) * st.ylm.rows() * sizeof(real);
-    }
-    out << (record() << " ANGULAR MOMENTUM OF CORE ELECTRON =" << p.lcore);
-    out << (record() << (st.sig.nch == 1 ? " OLNY THE L+1 CHANNEL EXISTS"
-                                         : " BOTH THE L-1 AND L+1 CHANNELS EXIST"));
-}
 
 namespace {
 
@@ -128,13 +87,14 @@ point_solution solve_point(const run_state& st, std::ostream& out, int l0, int e
 
 // The signal of channel c at point e from the recursion's sum, normalised with the cross
 // section factor and the amplitude t_L0 of the absorbing atom.
-void normalise(const run_state& st, std::ostream& out, cplx sum, int c, int e, signal_arrays& s) {
+void normalise(const run_state& st, std::ostream& out, cplx sum, point_signal& s) {
     const run_parameters& p = st.par;
     const phase_table& t = st.phases;
+    const int c = s.c, e = s.e;
     const int l0 = channel_l0(p.lcore, c);
     const real w = 1.0f / static_cast<real>(2 * l0 + 1);
     // A point at or below the edge has no real wave number: it is given k = 0.
-    s.kwave[e - 1] = t.eph(e) > 0.0f ? std::sqrt(t.eph(e)) / bohr : 0.0f;
+    s.kwave = t.eph(e) > 0.0f ? std::sqrt(t.eph(e)) / bohr : 0.0f;
     const cplx ratio = t.sig0c(e, c) * w / t.til(e, l0, p.iph[0]);
     cplx cs = cplx(sum.real() - static_cast<real>(2 * l0 + 1), sum.imag());
     cs = cs * ratio;
@@ -142,14 +102,14 @@ void normalise(const run_state& st, std::ostream& out, cplx sum, int c, int e, s
     if (!std::isfinite(cs.real()) || !std::isfinite(cs.imag()))
         stop(out, " *** ERROR: THE SIGNAL OF CHANNEL", c, "AT ENERGY POINT", e,
              "IS NOT A FINITE NUMBER; CHECK THE DATA FILES ***");
-    s.c(c, e) = cs;
-    s.xtot[c - 1][e - 1] = cs.imag();
-    s.camp[c - 1][e - 1] = std::abs(cs);
+    s.csig = cs;
+    s.xtot = cs.imag();
+    s.camp = std::abs(cs);
     if (cs.real() == 0.0f && cs.imag() == 0.0f) {
         if (e == 1) out << (record() << " ****  WARNING SIGNAL #" << c << "   IS 0.  ****");
-        s.cphase[c - 1][e - 1] = 0.0f;  // no phase of its own: taken as 0
+        s.cphase = 0.0f;  // no phase of its own: taken as 0
     } else {
-        s.cphase[c - 1][e - 1] = std::atan2(cs.imag(), cs.real());
+        s.cphase = std::atan2(cs.imag(), cs.real());
     }
 }
 
@@ -163,15 +123,19 @@ void progress_line(std::ostream& out, run_state& st, int e, int last_lmax, int n
 
 }  // namespace
 
-void compute_point(run_state& st, std::ostream& out, run_observer* obs, int c, int e, bool changed,
-                   signal_arrays& s) {
+namespace {
+
+// Point (c, e) up to its progress line, written on `out`, into `s`.
+void compute_point(run_state& st, const loop_plan& plan, std::ostream& out, run_observer* obs,
+                   bool changed, point_signal& s) {
     const run_parameters& p = st.par;
-    if (p.iout > 2) point_header(out, st.phases, st.cut, e);
-    const atom_layout lay = layout_at(st.cut, p.iph, p.mmax, e);
+    const int c = s.c, e = s.e;
+    if (p.iout > 2) point_header(out, st.phases, plan.cut, e);
+    const atom_layout lay = layout_at(plan.cut, p.iph, p.mmax, e);
     assembly_result a;
     {
         phase_timer t(obs, &run_timings::assembly);
-        a = assemble(view_of(st), lay, e, changed, st.builders, *st.tiles, out,
+        a = assemble(cluster_of(st, plan), lay, e, changed, st.builders, *st.tiles, out,
                      obs ? &obs->timing : nullptr);
     }
     if (p.iout > 2) matrix_lines(out, a.n);
@@ -185,28 +149,72 @@ void compute_point(run_state& st, std::ostream& out, run_observer* obs, int c, i
         obs->timing.point_levels.push_back(sol.nitmax);
         obs->timing.point_order.push_back(a.n);
     }
-    normalise(st, out, sol.sum, c, e, s);
-    progress_line(out, st, e, a.last_lmax, sol.nitmax, s.xtot[c - 1][e - 1]);
+    normalise(st, out, sol.sum, s);
+    progress_line(out, st, e, a.last_lmax, sol.nitmax, s.xtot);
 }
 
-namespace {
-
-// One point of channel c: assembly, recursion, normalisation, progress and plot lines.
-void energy_point(run_state& st, std::ostream& out, run_observer* obs, int c, int e) {
-    const double t0 = obs ? wall_seconds() : 0.0;
-    compute_point(st, out, obs, c, e, st.cut.changed(e, st.phases.nphs), st.sig);
-    dat_point(st.dat, st.sig.kwave[e - 1], st.sig.xtot[c - 1][e - 1], st.par.esp);
-    if (obs) obs->timing.point.push_back(wall_seconds() - t0);
+// Whether the store may hold another layout than point `now` needs: its first point, a new
+// channel, a layout change since the point before (where a serial run reshapes), or one since
+// the last point this member computed. Reshaping a store that had the layout already changes
+// no bit.
+bool layout_changes(const point_cutoffs& cut, int nphs, const std::optional<point_index>& last,
+                    point_index now) {
+    if (!last || last->c != now.c || cut.changed(now.e, nphs)) return true;
+    for (int p = 1; p <= nphs; ++p)
+        if (cut.l(p, now.e) != cut.l(p, last->e)) return true;
+    return false;
 }
 
 }  // namespace
 
-void energy_loop(run_state& st, std::ostream& out, run_observer* obs) {
-    prepare_loop(st, out, obs);
-    for (int c = 1; c <= st.sig.nch; ++c) {
-        for (int e = 1; e <= st.nen; ++e) energy_point(st, out, obs, c, e);
-        if (st.par.lcore > 0) dat_curve_end(st.dat, true);
+point_signal compute_signal(run_state& st, const loop_plan& plan, run_observer* obs, int k,
+                            bool changed) {
+    const double t0 = obs ? wall_seconds() : 0.0;
+    const point_index pt = point_at(k, plan.nen);
+    point_signal s;
+    s.k = k;
+    s.c = pt.c;
+    s.e = pt.e;
+    std::ostringstream text;
+    try {
+        compute_point(st, plan, text, obs, changed, s);
+    } catch (...) {
+        record_failure(s);
     }
+    s.text = text.str();
+    if (obs) obs->timing.point.push_back(wall_seconds() - t0);
+    return s;
+}
+
+void compute_points(run_state& st, const loop_plan& plan, point_team& team, run_observer* obs) {
+    std::optional<point_index> last;
+    while (const std::optional<int> k = team.next_point()) {
+        const point_index pt = point_at(*k, plan.nen);
+        const bool changed = layout_changes(plan.cut, st.phases.nphs, last, pt);
+        point_signal s = compute_signal(st, plan, obs, *k, changed);
+        last = pt;
+        const bool failed = s.end != point_end::done;
+        team.hand_back(std::move(s));
+        if (failed) return;
+    }
+}
+
+void take_signal(run_state& st, const loop_plan& plan, std::ostream& out, const point_signal& s) {
+    out << s.text;
+    rethrow_failure(s);
+    st.sig.set(s);
+    dat_point(st.dat, s.kwave, s.xtot, st.par.esp);
+    if (s.e == plan.nen && st.par.lcore > 0) dat_curve_end(st.dat, true);
+    // Each progress line reaches the user now, not when the buffer fills.
+    out.flush();
+}
+
+void energy_loop(run_state& st, const loop_plan& plan, std::ostream& out, run_observer* obs) {
+    serial_team team(plan.total(), [&](const point_signal& s) { take_signal(st, plan, out, s); });
+    compute_points(st, plan, team, obs);
+}
+
+void end_loop(run_state& st, std::ostream& out) {
     dat_curve_end(st.dat, false);
     out << (record() << "  ");
 }

@@ -1,33 +1,34 @@
-// The energy loop: the preparation of the run's points (cut-offs, harmonics, the matrix-order
-// check, the builders' tables, the store) and the signal of every final-state channel at
-// every point.
+// The energy loop: the signal of every final-state channel at every point of the plan, computed
+// by the members of a team (a serial run is a team of one) and taken into the run in point
+// order.
 #pragma once
 #include <ostream>
 
+#include "driver/loop_plan.hpp"
 #include "driver/observer.hpp"
 #include "driver/run_state.hpp"
+#include "team/point_team.hpp"
 
 namespace korva {
 
-// Final-state channel c = 1, 2 of the core state: its l.
-constexpr int channel_l0(int lcore, int c) {
-    return lcore == 0 ? 1 : (c == 1 ? lcore - 1 : lcore + 1);
-}
+// Point k of the plan: assembly, recursion, normalisation, its lines and its signal. A point
+// that ends the run says so in its signal. `changed`: the point's layout may differ from the
+// one the store holds (always true for the first point a store sees).
+point_signal compute_signal(run_state& st, const loop_plan& plan, run_observer* obs, int k,
+                            bool changed);
 
-void energy_loop(run_state& st, std::ostream& out, run_observer* obs);
+// Computes the points `team` hands out, in that order, until it has no more for this member or
+// one of them fails.
+void compute_points(run_state& st, const loop_plan& plan, point_team& team, run_observer* obs);
 
-// The stages of the loop that a run spread over several processes (driver/mpi_loop) calls on
-// its own.
+// A point's lines and signal into the run: standard output, the signal arrays, the signal
+// plot. Throws what ended a point that failed, after its lines.
+void take_signal(run_state& st, const loop_plan& plan, std::ostream& out, const point_signal& s);
 
-// Everything up to the first point: cut-offs, harmonics, the points that fit, the builders'
-// tables, the store and, with `plots`, the head of the signal plot. A process that computes
-// points for another passes false and leaves the plot file to it.
-void prepare_loop(run_state& st, std::ostream& out, run_observer* obs, bool plots = true);
+// Every point of a serial run, then the end of the loop.
+void energy_loop(run_state& st, const loop_plan& plan, std::ostream& out, run_observer* obs);
 
-// Point e of channel c up to its progress line: assembly, recursion, normalisation into `s`.
-// `changed`: the point's layout may differ from the one the store holds (always true for the
-// first point a store sees).
-void compute_point(run_state& st, std::ostream& out, run_observer* obs, int c, int e, bool changed,
-                   signal_arrays& s);
+// After the last point: the end of the signal plot and the line after the progress lines.
+void end_loop(run_state& st, std::ostream& out);
 
 }  // namespace korva

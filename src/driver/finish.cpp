@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -73,12 +74,12 @@ void total_time_line(cpu_marks& cpu, std::ostream& out) {
     cpu.mark = now;
 }
 
-void signal_table(const run_state& st, std::ostream& out) {
+void signal_table(const run_state& st, int nen, std::ostream& out) {
     const signal_arrays& s = st.sig;
     out << (record() << "  ");
     out << ' ' << "  E(eV)   K (1/A)       Xtot" << '\n';
     out << (record() << "  ");
-    for (int e = 1; e <= st.nen; ++e) {
+    for (int e = 1; e <= nen; ++e) {
         out << ' ' << field_f(ev * st.phases.eph(e), 8, 4) << "   " << field_f(s.kwave[e - 1], 8, 4)
             << "    " << field_f(s.xtot[0][e - 1], 12, 6);
         if (st.par.lcore != 0) out << field_f(s.xtot[1][e - 1], 12, 6);
@@ -87,14 +88,10 @@ void signal_table(const run_state& st, std::ostream& out) {
 }
 
 // Prompt 10 and the experimental file; false (with a warning) when the file cannot be opened.
-bool read_experimental_file(text_input& deck, std::ostream& out, experiment& x) {
+bool read_experimental_file(const std::string& name, std::ostream& out, experiment& x) {
     out << (record() << "> INPUT FILE NAME for comparison with "
                      << "experimental data");
     out.flush();
-    std::string name;
-    if (read_name(deck, name) != read_status::ok)
-        throw read_error{
-            "input deck, prompt 10 (experimental data file name): standard input ended early"};
     std::ifstream f;
     if (!name.empty()) f.open(name, std::ios::in | std::ios::binary);
     if (!f.is_open()) {
@@ -106,60 +103,77 @@ bool read_experimental_file(text_input& deck, std::ostream& out, experiment& x) 
 }
 
 // The cross-section plot, with the experimental points when IF2 = 1 and the file was found.
-void cross_section_plot(run_state& st, text_input& deck, std::ostream& out) {
+void cross_section_plot(run_state& st, int nen, std::ostream& out) {
     const run_parameters& p = st.par;
     const channel_cross_sections s0 = p.if1 == 2
-                                          ? rescaled_cross_sections(st.phases, st.nen, p.ene, out)
-                                          : cross_sections(st.phases, st.nen);
+                                          ? rescaled_cross_sections(st.phases, nen, p.ene, out)
+                                          : cross_sections(st.phases, nen);
     experiment x;
-    const bool with_experiment = p.if2 == 1 && read_experimental_file(deck, out, x);
+    const bool with_experiment = p.if2 == 1 && read_experimental_file(p.expfile, out, x);
     open(out, st.sigfile, p.output_name("sig"));
     std::vector<sig_curve> curves;
     for (int c = 1; c <= (p.lcore > 0 ? 2 : 1); ++c)
         curves.push_back({s0[c - 1].data(), st.sig.xtot[c - 1].data()});
     const sig_experiment xp{x.energy, x.value, x.smallest, p.ene, p.fac};
-    write_sig_plot(st.sigfile, p.output_name("sig"), st.nen, &st.phases.eph(1), curves,
+    write_sig_plot(st.sigfile, p.output_name("sig"), nen, &st.phases.eph(1), curves,
                    with_experiment ? &xp : nullptr);
 }
 
-// Prompts 11 and 12, the k mesh and chi(k) on it (the sum of the channels), then both plots.
-void chi_and_fourier_plots(run_state& st, text_input& deck, std::ostream& out) {
+// The mesh's lines, chi(k) on the mesh (the sum of the channels), then both plots.
+void chi_and_fourier_plots(run_state& st, int nen, const chi_mesh& mesh, std::ostream& out) {
     const run_parameters& p = st.par;
     const signal_arrays& s = st.sig;
     // The phases made continuous along k, channel by channel.
     std::array<std::array<real, NER_>, 2> phase = s.cphase;
     for (int c = 1; c <= s.nch; ++c)
-        piadj(out, NER_, st.nen, s.kwave.data(), phase[c - 1].data(), p.rmin);
-
-    real kmin = 0, kmax = 0, dk = 0, de0 = 0;
-    int nmesh = 0;
-    std::vector<real> kmesh(NPI_, 0.0f), chimesh(NPI_, 0.0f), chi(NPI_, 0.0f);
-    std::vector<real> kpoint(NER_, 0.0f);  // k of the points on the mesh's scale
-    std::vector<int> istart(NPI_, 0);
-    interpmesh(out, deck, kmin, kmax, dk, de0, NER_, st.nen, &st.phases.eph(1), kpoint.data(), NPI_,
-               nmesh, 4, kmesh.data(), chimesh.data(), istart.data());
+        piadj(out, NER_, nen, s.kwave.data(), phase[c - 1].data(), p.rmin);
+    out << mesh.text;
+    const int nmesh = mesh.nmesh;
+    std::vector<real> chimesh(NPI_, 0.0f), chi(NPI_, 0.0f);
+    std::vector<real> kmesh = mesh.kmesh;
     for (int c = 1; c <= s.nch; ++c)
-        interpchin(NER_, kpoint.data(), s.camp[c - 1].data(), phase[c - 1].data(), 4, NPI_, nmesh,
-                   kmesh.data(), istart.data(), chi.data(), chimesh.data());
+        interpchin(NER_, mesh.kpoint.data(), s.camp[c - 1].data(), phase[c - 1].data(), 4, NPI_,
+                   nmesh, kmesh.data(), mesh.istart.data(), chi.data(), chimesh.data());
 
     open(out, st.chi, p.output_name("chi"));
     chiplot(st.chi, NPI_, nmesh, kmesh.data(), chimesh.data(), p.esp, p.output_name("chi"));
     out << (record() << " >>>>    TOTAL SIGNAL PLOT DONE    <<<<");
 
-    const real k1 = std::max(kmin, 2.5f);
+    const real k1 = std::max(mesh.kmin, 2.5f);
     open(out, st.foufile, p.output_name("fou"));
-    fouplot(st.fou, st.foufile, NPI_, nmesh, kmesh.data(), chimesh.data(), k1, kmax, p.esp,
+    fouplot(st.fou, st.foufile, NPI_, nmesh, kmesh.data(), chimesh.data(), k1, mesh.kmax, p.esp,
             p.output_name("fou"));
     out << (record() << " >>>>  FOURIER TRANSFORM PLOT DONE <<<<");
 }
 
 }  // namespace
 
-void finish_run(run_state& st, text_input& deck, std::ostream& out) {
+chi_mesh plan_chi_mesh(const run_parameters& p, const phase_table& t, int nen, std::ostream& out) {
+    chi_mesh m;
+    m.kmin = p.kmin;
+    m.kmax = p.kmax;
+    m.kpoint.assign(NER_, 0.0f);
+    m.kmesh.assign(NPI_, 0.0f);
+    m.istart.assign(NPI_, 0);
+    std::vector<real> chimesh(NPI_, 0.0f), eph(NER_, 0.0f);
+    for (int e = 1; e <= nen; ++e) eph[e - 1] = t.eph(e);
+    std::ostringstream text;
+    try {
+        interpmesh(text, m.kmin, m.kmax, p.dk, p.de0, NER_, nen, eph.data(), m.kpoint.data(), NPI_,
+                   m.nmesh, 4, m.kmesh.data(), chimesh.data(), m.istart.data());
+    } catch (const run_stop&) {
+        out << text.str();
+        throw;
+    }
+    m.text = text.str();
+    return m;
+}
+
+void finish_run(run_state& st, const loop_plan& plan, const chi_mesh& mesh, std::ostream& out) {
     total_time_line(st.cpu, out);
-    signal_table(st, out);
-    if (st.par.if1 > 0) cross_section_plot(st, deck, out);
-    chi_and_fourier_plots(st, deck, out);
+    signal_table(st, plan.nen, out);
+    if (st.par.if1 > 0) cross_section_plot(st, plan.nen, out);
+    chi_and_fourier_plots(st, plan.nen, mesh, out);
 }
 
 }  // namespace korva

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include "common/channels.hpp"
 #include "common/errors.hpp"
 #include "common/textio.hpp"
-#include "driver/energy_loop.hpp"
+#include "driver/assembly.hpp"
+#include "post/open.hpp"
+#include "post/signal_plot.hpp"
 
 namespace korva {
 
@@ -59,6 +62,50 @@ void check_points(const phase_table& t, const point_cutoffs& cut, const run_para
                      ", MMAX =", p.mmax, "); RAISE TOLL_lmax SENSITIVITY OR Mmax ***");
         }
     }
+}
+
+loop_plan plan_loop(run_state& st, std::ostream& out, run_observer* obs) {
+    const run_parameters& p = st.par;
+    loop_plan plan;
+    {
+        phase_timer t(obs, &run_timings::ylm);
+        plan.cut = energy_cutoffs(st.phases, st.nen, p.toll_lmax);
+        st.ylm = bond_harmonics(st.bonds, plan.cut.lmxtop, out);
+    }
+    out << ' ' << " >>>>    Ylm FUNCTIONS  COMPUTED   " << field_f(st.cpu.lap_ms(), 6, 2)
+        << " msec  CPU time  <<<<" << '\n';
+    const point_range fit = fitting_points(plan.cut, p, st.nen, out);
+    plan.nen = fit.nen;
+    plan.nmax = fit.nmax;
+    plan.nch = p.lcore == 0 ? 1 : 2;
+    check_points(st.phases, plan.cut, p, plan.nen, plan.nch, out);
+    return plan;
+}
+
+void prepare_points(run_state& st, const loop_plan& plan, std::ostream& out, run_observer* obs,
+                    bool plots) {
+    const run_parameters& p = st.par;
+    st.sig.nch = plan.nch;
+    {
+        phase_timer t(obs, &run_timings::builders);
+        st.builders.resize(static_cast<std::size_t>(st.threads));
+        warm_up_builders(cluster_of(st, plan), st.builders, out);
+    }
+    if (plots) {
+        open(out, st.dat, p.output_name("dat"));
+        dat_header(st.dat, p.output_name("dat"));
+    }
+    {
+        phase_timer t(obs, &run_timings::store);
+        st.tiles = std::make_unique<tile_store>(std::max(plan.nmax, 1));
+    }
+    if (obs) {
+        obs->timing.matrix_bytes = static_cast<double>(st.tiles->capacity_bytes());
+        obs->timing.ylm_bytes = static_cast<double>(st.ylm.cols()) * st.ylm.rows() * sizeof(real);
+    }
+    out << (record() << " ANGULAR MOMENTUM OF CORE ELECTRON =" << p.lcore);
+    out << (record() << (plan.nch == 1 ? " OLNY THE L+1 CHANNEL EXISTS"
+                                       : " BOTH THE L-1 AND L+1 CHANNELS EXIST"));
 }
 
 }  // namespace korva

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "driver/cutoffs.hpp"
+#include "driver/loop_plan.hpp"
+#include "driver/observer.hpp"
 #include "driver/run_state.hpp"
 
 namespace korva {
@@ -27,5 +29,17 @@ point_range fitting_points(const point_cutoffs& cut, const run_parameters& p, in
 // layout of the absorbing atom without a channel (L0, M0) the loop asks for.
 void check_points(const phase_table& t, const point_cutoffs& cut, const run_parameters& p, int nen,
                   int nch, std::ostream& out);
+
+// The plan of the loop: the cut-offs of the set-up's points, the harmonics of every bond
+// (into st.ylm), the points whose matrix fits, and the checks of every one of them. Writes the
+// Ylm line and the warnings; ends the run for points the loop cannot compute.
+loop_plan plan_loop(run_state& st, std::ostream& out, run_observer* obs);
+
+// What a member needs to compute the plan's points: the builders' tables, the store (every page
+// touched now, so no point pays for first touches) and, with `plots`, the head of the signal
+// plot; then the lines that name the channels. A member that computes points for another passes
+// false and leaves the plot file to it.
+void prepare_points(run_state& st, const loop_plan& plan, std::ostream& out, run_observer* obs,
+                    bool plots);
 
 }  // namespace korva

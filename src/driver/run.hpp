@@ -20,15 +20,18 @@ struct run_options {
     // The vector kernel of the passes and the copies (benchmarks compare them); every kernel
     // gives the same bits, and one the processor lacks falls back to the widest it has.
     pass_kernel kernel = pass_kernel::best;
+    // Members of a team of threads that share the points as the ranks of an MPI job do, each
+    // with its own store (tests, benchmarks); 1: no team. The bytes do not depend on it.
+    int members = 1;
 };
 
 // Runs the deck read from `deck`, writing every message and table to `out` and the plot
 // files in the working directory. Throws run_stop, read_error or write_error when the run
 // ends early.
 // In a build with KORVA_MPI, a process started by an MPI launcher runs its part of a run spread
-// over the job (driver/mpi_loop): rank 0 reads, writes and ends as a serial run does, with the
-// same bytes; every other rank writes nothing and returns normally. `solver` does not apply
-// there.
+// over the job (team/shared_points): rank 0 reads, writes and ends as a serial run does, with
+// the same bytes; every other rank writes nothing and returns normally. `solver` applies only
+// to member 0 of a team.
 void run(std::istream& deck, std::ostream& out, const run_options& opt = {});
 
 }  // namespace korva

@@ -26,7 +26,10 @@ struct run_parameters {
     real ene = 0;
     real fac = 0;
     real esp = 0;
-    real rmin = 0;  // shortest bond, Bohr radii
+    std::string expfile;              // experimental data file (IF1 > 0 and IF2 = 1)
+    real kmin = 0, kmax = 0, dk = 0;  // k range and step of the interpolated chi(k), 1/Angstrom
+    real de0 = 0;                     // energy shift, Rydberg
+    real rmin = 0;                    // shortest bond, Bohr radii
 
     // The output file name with a 3-letter extension.
     std::string output_name(const std::string& ext) const { return outname + ext; }

@@ -19,6 +19,7 @@
 #include "propagator/prop_tables.hpp"
 #include "recursion/haykor.hpp"
 #include "recursion/tile_store.hpp"
+#include "team/point_signal.hpp"
 
 namespace korva {
 
@@ -29,6 +30,14 @@ struct signal_arrays {
     std::array<std::array<real, NER_>, 2> xtot{}, camp{}, cphase{};
     std::array<real, NER_> kwave{};
     cplx& c(int ch, int e) { return csig[ch - 1][e - 1]; }
+    // A point's entries, as the member that computed it hands them back.
+    void set(const point_signal& s) {
+        csig[s.c - 1][s.e - 1] = s.csig;
+        xtot[s.c - 1][s.e - 1] = s.xtot;
+        camp[s.c - 1][s.e - 1] = s.camp;
+        cphase[s.c - 1][s.e - 1] = s.cphase;
+        kwave[s.e - 1] = s.kwave;
+    }
 };
 
 // The recursion of every initial channel of one point, on the assembled matrix. The program
@@ -48,13 +57,12 @@ struct run_state {
     run_parameters par;
     cpu_marks cpu;
     phase_table phases;
-    int nen = 0;  // energy points of the run: the table's, at most NEP, cut by the matrix order
+    int nen = 0;         // energy points of the set-up: the table's, at most NEP
     angles_frame frame;  // keeps the reference direction
     bond_list bonds;
-    point_cutoffs cut;
     ylm_table ylm;
     std::vector<builder_scratch> builders = std::vector<builder_scratch>(1);  // one per thread
-    std::unique_ptr<tile_store> tiles;       // sized by the run's largest order
+    std::unique_ptr<tile_store> tiles;       // sized by the plan's largest order
     int threads = 1;                         // for the products and the assembly
     point_solver solver;                     // empty: the streaming recursion
     pass_kernel kernel = pass_kernel::best;  // of the passes and the copies; the same bits

@@ -1,5 +1,6 @@
 #include "driver/setup.hpp"
 
+#include <cassert>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include "common/errors.hpp"
 #include "common/textio.hpp"
 #include "common/units.hpp"
+#include "input/deck.hpp"
 #include "input/psread.hpp"
 
 namespace korva {
@@ -32,25 +34,12 @@ void prompt(std::ostream& out, const char* text) {
     out.flush();
 }
 
-std::string deck_context(const char* what, const text_input& deck) {
-    return std::string("input deck, ") + what + " (line " + std::to_string(deck.line_number()) +
-           ")";
-}
-
-// One free-format read of the deck; a value that cannot be read or an input that ends early
-// ends the run with status 2.
-template <class... T>
-void deck_values(text_input& deck, const char* what, T&... v) {
-    const read_status st = read_values(deck, v...);
-    if (st == read_status::end)
-        throw read_error{std::string("input deck, ") + what + ": standard input ended early"};
-    if (st == read_status::bad)
-        throw read_error{deck_context(what, deck) + ": a value cannot be read"};
-}
-
-void deck_name(text_input& deck, const char* what, std::string& name) {
-    if (read_name(deck, name) != read_status::ok)
-        throw read_error{std::string("input deck, ") + what + ": standard input ended early"};
+// The deck's answer to prompt p (of prompt 5: atom `atom`); a deck that does not give it ends
+// the run with status 2 here, where a prompt-by-prompt read would have found it.
+void require(const deck_reading& r, int p, int atom = 0) {
+    if (r.answered(p, atom)) return;
+    assert(r.fault);
+    throw read_error{fault_message(*r.fault)};
 }
 
 // A data file that must exist; false if it cannot be opened for reading.
@@ -96,22 +85,23 @@ void write_banner(std::ostream& out) {
 namespace {
 
 // Prompts 1 and 2, and the two files they name; the files must exist.
-void open_data_files(run_parameters& p, text_input& deck, std::ostream& out, std::ifstream& psf,
-                     std::ifstream& xsf) {
+void open_data_files(run_parameters& p, const deck_reading& r, std::ostream& out,
+                     std::ifstream& psf, std::ifstream& xsf) {
     prompt(out, "> INPUT PHASE SHIFTS FILE NAME");
-    deck_name(deck, "prompt 1 (phase-shift file name)", p.psfile);
+    require(r, 1);
+    p.psfile = r.deck.psfile;
     prompt(out, "> INPUT CROSS-SECTION FILE NAME");
-    deck_name(deck, "prompt 2 (cross-section file name)", p.xsfile);
+    require(r, 2);
+    p.xsfile = r.deck.xsfile;
     if (!open_input(psf, p.psfile)) stop(out, " *** ERROR PHASE SHIFT FILE NOT FOUND ***");
     if (!open_input(xsf, p.xsfile)) stop(out, " *** ERROR CROSS-SECTION FILE NOT FOUND ***");
 }
 
 // Prompt 3.
-void read_output_prefix(run_parameters& p, text_input& deck, std::ostream& out) {
+void read_output_prefix(run_parameters& p, const deck_reading& r, std::ostream& out) {
     prompt(out, "> COMMON (A3) STRING FOR OUTPUT FILES");
-    if (read_prefix(deck, p.prefix) != read_status::ok)
-        throw read_error{
-            "input deck, prompt 3 (prefix of the output files): standard input ended early"};
+    require(r, 3);
+    p.prefix = r.deck.prefix;
     // The prefix begins a file name in the working directory: no directory part, no control
     // character (a NUL would cut the name short).
     for (const char c : p.prefix)
@@ -123,9 +113,10 @@ void read_output_prefix(run_parameters& p, text_input& deck, std::ostream& out) 
 }
 
 // Prompts 4 and 5: the atoms, coordinates stored in Bohr radii.
-void read_atoms(run_parameters& p, text_input& deck, std::ostream& out) {
+void read_atoms(run_parameters& p, const deck_reading& r, std::ostream& out) {
     prompt(out, " NUMBER OF ATOMS IN THE STRUCTURE");
-    deck_values(deck, "prompt 4 (number of atoms)", p.nat);
+    require(r, 4);
+    p.nat = r.deck.nat;
     if (p.nat > NAT_) stop(out, " DIMENSION ERROR SET NAT_  =", p.nat, "    AT LEAST");
     if (p.nat < 2)
         stop(out, " *** ERROR: THE STRUCTURE NEEDS AT LEAST 2 ATOMS, NUMBER OF ATOMS =", p.nat,
@@ -136,11 +127,8 @@ void read_atoms(run_parameters& p, text_input& deck, std::ostream& out) {
     p.zat.assign(p.nat, 0.0f);
     p.iph.assign(p.nat, 0);
     for (int i = 0; i < p.nat; ++i) {
-        real x = 0, y = 0, z = 0;
-        int ip = 0;
-        const std::string what =
-            "prompt 5 (coordinates and phase set of atom " + std::to_string(i + 1) + ")";
-        deck_values(deck, what.c_str(), x, y, z, ip);
+        require(r, 5, i + 1);
+        const auto [x, y, z, ip] = r.deck.atoms[static_cast<std::size_t>(i)];
         if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
             stop(out, " *** ERROR IN INPUT: COORDINATES OF ATOM", i + 1,
                  "ARE NOT FINITE NUMBERS ***");
@@ -152,9 +140,11 @@ void read_atoms(run_parameters& p, text_input& deck, std::ostream& out) {
 }
 
 // Prompts 6 to 9.
-void read_controls(run_parameters& p, text_input& deck, std::ostream& out) {
+void read_controls(run_parameters& p, const deck_reading& r, std::ostream& out) {
+    const deck& d = r.deck;
     prompt(out, "> CORE STATE ANGULAR MOMENTUM ");
-    deck_values(deck, "prompt 6 (core state angular momentum)", p.lcore);
+    require(r, 6);
+    p.lcore = d.lcore;
     if (p.lcore < 0)
         stop(out, " *** ERROR IN INPUT: CORE STATE ANGULAR MOMENTUM", p.lcore, "IS NEGATIVE ***");
     // The final state L0 = lcore + 1 must be a channel the propagators can hold.
@@ -162,17 +152,20 @@ void read_controls(run_parameters& p, text_input& deck, std::ostream& out) {
         stop(out, " *** ERROR IN INPUT: CORE STATE ANGULAR MOMENTUM", p.lcore,
              "IS TOO LARGE; FINAL STATES ABOVE L =", LPROP_, "ARE NOT POSSIBLE ***");
     prompt(out, "> TOLL_lmax, Mmax and EPS (inversion), NEP");
-    deck_values(deck, "prompt 7 (TOLL_lmax, Mmax, EPS, NEP)", p.toll_lmax, p.mmax, p.eps, p.nep);
+    require(r, 7);
+    p.toll_lmax = d.toll_lmax, p.mmax = d.mmax, p.eps = d.eps, p.nep = d.nep;
     require_finite(out, p.toll_lmax, "TOLL_lmax");
     require_finite(out, p.eps, "EPS");
     if (p.mmax < 0) stop(out, " *** ERROR IN INPUT: Mmax =", p.mmax, "IS NEGATIVE ***");
     if (p.nep < 1) stop(out, " *** ERROR IN INPUT: NEP =", p.nep, "MUST BE AT LEAST 1 ***");
     prompt(out, "> OUTPUT FLAGS: IOUT,IF1,IF2,ENE,FAC");
-    deck_values(deck, "prompt 8 (IOUT, IF1, IF2, ENE, FAC)", p.iout, p.if1, p.if2, p.ene, p.fac);
+    require(r, 8);
+    p.iout = d.iout, p.if1 = d.if1, p.if2 = d.if2, p.ene = d.ene, p.fac = d.fac;
     require_finite(out, p.ene, "ENE");
     require_finite(out, p.fac, "FAC");
     prompt(out, " ESPONENTE K**ESP DEL PLOT ");
-    deck_values(deck, "prompt 9 (ESP)", p.esp);
+    require(r, 9);
+    p.esp = d.esp;
     require_finite(out, p.esp, "ESP");
 }
 
@@ -224,6 +217,16 @@ void check_distances(const run_parameters& p, std::ostream& out) {
         }
 }
 
+// Prompts 10 to 12, which the post-processing asks: a deck that does not answer them ends the
+// run now, not after the energy loop.
+void read_later_answers(run_parameters& p, const deck_reading& r) {
+    const deck& d = r.deck;
+    if (d.wants_experiment()) require(r, 10);
+    require(r, 12);
+    p.expfile = d.expfile;
+    p.kmin = d.kmin, p.kmax = d.kmax, p.dk = d.dk, p.de0 = d.de0;
+}
+
 // The shortest bond: the last of equal lengths counts.
 real shortest_bond(const bond_list& bonds) {
     real rmin = bonds.rbond[0];
@@ -234,7 +237,7 @@ real shortest_bond(const bond_list& bonds) {
 
 }  // namespace
 
-void setup_run(run_state& st, text_input& deck, std::ostream& out) {
+void setup_run(run_state& st, const deck_reading& deck, std::ostream& out) {
     run_parameters& p = st.par;
     write_banner(out);
     std::ifstream psf, xsf;
@@ -254,6 +257,7 @@ void setup_run(run_state& st, text_input& deck, std::ostream& out) {
     st.cpu.mark = st.cpu.start;
     out << ' ' << ">>>>  initial CPU time " << std::string(8, ' ')
         << field_f(st.cpu.start * 1000.0, 7, 2) << " ms  <<<<" << '\n';
+    read_later_answers(p, deck);
 }
 
 }  // namespace korva

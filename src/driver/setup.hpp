@@ -1,14 +1,17 @@
 // Start of the run: banner and capacities, the input deck up to the controls, the two data
-// files, the bond geometry and the initial CPU-time line.
+// files, the bond geometry and the initial CPU-time line; the answers of prompts 10 to 12.
 #pragma once
 #include <ostream>
 
-#include "common/listread.hpp"
 #include "driver/run_state.hpp"
+#include "input/deck.hpp"
 
 namespace korva {
 
 void write_banner(std::ostream& out);
-void setup_run(run_state& st, text_input& deck, std::ostream& out);
+// Replays the deck's answers after their prompts, with the checks of each; a deck that fails
+// to answer a prompt ends the run there (status 2), one that fails to answer prompts 10 to 12
+// after the set-up, before the energy loop.
+void setup_run(run_state& st, const deck_reading& deck, std::ostream& out);
 
 }  // namespace korva

@@ -2,7 +2,6 @@
 
 #include <cassert>
 #include <cmath>
-#include <string>
 
 #include "common/errors.hpp"
 #include "common/textio.hpp"
@@ -14,24 +13,9 @@ namespace {
 const char* const prompt11 = " DAI KMIN K MAX, DK SPETTRO INTERPOLATO";
 const char* const prompt12 = " DISTANZA E0 TEORICO DA SOGLIA SPERIMENTALE";
 
-// One value of a prompt's list-directed read; a value the answer does not reach stays as it
-// was, as a slash leaves it.
-void get_value(list_read& r, real& v, int prompt_no, const char* prompt, const char* what) {
-    const read_status st = r.get(v);
-    if (st == read_status::ok) return;
-    std::string msg =
-        "prompt " + std::to_string(prompt_no) + " (" + std::string(prompt + 1) + "): ";
-    if (st == read_status::end) {
-        msg += "the input ended before " + std::string(what) + " was read";
-    } else {
-        msg += "the value of " + std::string(what) + " could not be converted to a real";
-    }
-    throw read_error{msg};
-}
-
 }  // namespace
 
-void interpmesh(std::ostream& out, text_input& deck, real& kmin, real& kmax, real& dk, real& de0,
+void interpmesh(std::ostream& out, real& kmin, real& kmax, real dk, real de0,
                 [[maybe_unused]] int ner, int nen, const real* eph, real* kwave, int npi,
                 int& nmesh, int norder, real* kmesh, real* chimesh, int* istart) {
     assert(nen <= ner && norder >= 1 && npi >= 1);
@@ -40,12 +24,6 @@ void interpmesh(std::ostream& out, text_input& deck, real& kmin, real& kmax, rea
     constexpr real k2_per_ev = 0.263f;
 
     out << (record() << prompt11);
-    {
-        list_read r(deck);
-        get_value(r, kmin, 11, prompt11, "KMIN");
-        get_value(r, kmax, 11, prompt11, "KMAX");
-        get_value(r, dk, 11, prompt11, "DK");
-    }
     if (!std::isfinite(kmin) || !std::isfinite(kmax) || !std::isfinite(dk)) {
         stop(out, " **** ERROR IN \"INTERPMESH\": KMIN, KMAX AND DK MUST BE FINITE ****");
     }
@@ -54,10 +32,6 @@ void interpmesh(std::ostream& out, text_input& deck, real& kmin, real& kmax, rea
     }
 
     out << (record() << prompt12);
-    {
-        list_read r(deck);
-        get_value(r, de0, 12, prompt12, "DE0");
-    }
     if (!std::isfinite(de0)) {
         stop(out, " **** ERROR IN \"INTERPMESH\": DE0 MUST BE FINITE ****");
     }

@@ -310,6 +310,11 @@ TEST_P(ErrorCatalogue, EndsWithItsMessageAndLeavesEarlierFilesAlone) {
 
     const auto r = test::run_in(dir, in.deck(), KORVA_BINARY, in.setup, in.stdout_to);
     EXPECT_EQ(r.status, row.status) << r.err << last_line(r.out);
+    // The answers of prompts 10 to 12 are checked before the first point.
+    if (row.line.find("INTERPMESH") != std::string::npos ||
+        row.line.find("prompt 1") != std::string::npos) {
+        EXPECT_EQ(r.out.find("Signal="), std::string::npos) << r.out;
+    }
     if (row.status == 1) {
         EXPECT_EQ(last_line(r.out), row.line);
         EXPECT_EQ(r.err, "");

@@ -121,7 +121,7 @@ TEST(HighL, PropagatorBeyondSinglePrecisionStopsTheRun) {
     const test::program_run r =
         test::run_in(dir,
                      "tk.ps\ntk.xs\ntkk\n2\n0 0 0 1\n0 0 2.5 1\n0\n0.001 20 0 5\n2 0 0 8979 1\n0\n"
-                     "1 3 0.05\n0\n");
+                     "0 0.4 0.05\n0\n");
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.out.find("AT ENERGY POINT           1 GAVE A NON-FINITE VALUE"), std::string::npos)
         << r.out;

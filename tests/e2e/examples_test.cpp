@@ -63,7 +63,8 @@ TEST_P(Example, WritesItsExpectedOutputAndPlots) {
 }
 
 // The reference solver (row lists, one channel at a time) in the place of the streaming one,
-// and the streaming one on one, two and three threads, write the same bytes.
+// the streaming one on one, two and three threads, and teams of two and three members that
+// share the points as MPI ranks do, write the same bytes.
 TEST_P(Example, ReferenceSolverAndEveryThreadCountAgree) {
     if (updating()) GTEST_SKIP();
     {
@@ -78,6 +79,13 @@ TEST_P(Example, ReferenceSolverAndEveryThreadCountAgree) {
         run_options opt;
         opt.threads = threads;
         compare_with_expected(GetParam(), run_example(GetParam(), "_t", opt));
+    }
+    for (int members : {2, 3}) {
+        SCOPED_TRACE(std::to_string(members) + " members");
+        run_options opt;
+        opt.threads = 1;
+        opt.members = members;
+        compare_with_expected(GetParam(), run_example(GetParam(), "_m", opt));
     }
 }
 

@@ -90,11 +90,10 @@ struct mesh_setup {
             const real k = 1.5f + 0.15f * static_cast<real>(i) + 0.0008f * static_cast<real>(i * i);
             eph[i] = k * k / (13.6f * 0.263f);
         }
-        std::istringstream in("3 12 0.05\n0\n");
-        text_input deck(in);
+        kmin = 3, kmax = 12, dk = 0.05f, de0 = 0;
         std::ostringstream out;
-        interpmesh(out, deck, kmin, kmax, dk, de0, NER_, nen, eph.data(), kwave.data(), NPI_, nmesh,
-                   4, kmesh.data(), chimesh.data(), istart.data());
+        interpmesh(out, kmin, kmax, dk, de0, NER_, nen, eph.data(), kwave.data(), NPI_, nmesh, 4,
+                   kmesh.data(), chimesh.data(), istart.data());
     }
 };
 

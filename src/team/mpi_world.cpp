@@ -1,4 +1,4 @@
-#include "driver/mpi_world.hpp"
+#include "team/mpi_world.hpp"
 
 #include <mpi.h>
 
@@ -14,8 +14,7 @@ namespace korva {
 
 namespace {
 
-constexpr int tag_report = 1;  // a rank to rank 0: a point's report, or empty when it is done
-constexpr int tag_end = 2;     // rank 0 to a rank: the run is over
+constexpr int tag_message = 1;  // every message between two ranks after the set-up
 
 // How long a waiting rank sleeps between two tests: MPI's own waits spin, and would take the
 // core from a rank that computes on the same machine.
@@ -48,7 +47,7 @@ class mpi_world final : public process_team {
   public:
     mpi_world() {
         int provided = 0;
-        // Only the main thread of a rank calls MPI; rank 0's point thread and the OpenMP
+        // Only the main thread of a rank calls MPI; rank 0's own point thread and the OpenMP
         // threads only compute.
         MPI_Init_thread(nullptr, nullptr, MPI_THREAD_FUNNELED, &provided);
         MPI_Comm_rank(MPI_COMM_WORLD, &rank_);
@@ -57,7 +56,8 @@ class mpi_world final : public process_team {
     mpi_world(const mpi_world&) = delete;
     mpi_world& operator=(const mpi_world&) = delete;
     ~mpi_world() override {
-        if (rank_ == 0) end();
+        // A rank 0 that ended before the set-up went out still lets the others go.
+        if (rank_ == 0 && !shared_) share_setup({});
         MPI_Finalize();
     }
 
@@ -72,57 +72,28 @@ class mpi_world final : public process_team {
         MPI_Ibcast(&n, 1, MPI_UNSIGNED_LONG_LONG, 0, MPI_COMM_WORLD, &req);
         wait_idle(req);
         shared_ = true;
-        if (n == 0) {
-            ended_ = true;
-            return {};
-        }
+        if (n == 0) return {};
         std::string bytes = rank_ == 0 ? setup : std::string(n, '\0');
         MPI_Bcast(bytes.data(), message_count(n), MPI_CHAR, 0, MPI_COMM_WORLD);
         return bytes;
     }
 
-    void send(const std::string& message) override {
-        MPI_Send(message.data(), message_count(message.size()), MPI_CHAR, 0, tag_report,
+    void send(int to, const std::string& message) override {
+        MPI_Send(message.data(), message_count(message.size()), MPI_CHAR, to, tag_message,
                  MPI_COMM_WORLD);
     }
 
-    std::optional<std::string> receive() override {
+    std::optional<std::pair<int, std::string>> receive() override {
         int flag = 0;
         MPI_Status status;
-        MPI_Iprobe(MPI_ANY_SOURCE, tag_report, MPI_COMM_WORLD, &flag, &status);
+        MPI_Iprobe(MPI_ANY_SOURCE, tag_message, MPI_COMM_WORLD, &flag, &status);
         if (!flag) return std::nullopt;
         int n = 0;
         MPI_Get_count(&status, MPI_CHAR, &n);
         std::string message(static_cast<std::size_t>(n), '\0');
-        MPI_Recv(message.data(), n, MPI_CHAR, status.MPI_SOURCE, tag_report, MPI_COMM_WORLD,
+        MPI_Recv(message.data(), n, MPI_CHAR, status.MPI_SOURCE, tag_message, MPI_COMM_WORLD,
                  MPI_STATUS_IGNORE);
-        return message;
-    }
-
-    void end() override {
-        if (ended_) return;
-        ended_ = true;
-        if (!shared_) {
-            share_setup({});
-            return;
-        }
-        for (int r = 1; r < size_; ++r) MPI_Send(nullptr, 0, MPI_CHAR, r, tag_end, MPI_COMM_WORLD);
-    }
-
-    bool ended(bool wait) override {
-        while (!ended_) {
-            int flag = 0;
-            MPI_Iprobe(0, tag_end, MPI_COMM_WORLD, &flag, MPI_STATUS_IGNORE);
-            if (flag) {
-                MPI_Recv(nullptr, 0, MPI_CHAR, 0, tag_end, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
-                ended_ = true;
-            } else if (!wait) {
-                return false;
-            } else {
-                std::this_thread::sleep_for(poll_interval);
-            }
-        }
-        return true;
+        return std::make_pair(status.MPI_SOURCE, std::move(message));
     }
 
     [[noreturn]] void abort() override {
@@ -133,7 +104,6 @@ class mpi_world final : public process_team {
   private:
     int rank_ = 0, size_ = 1;
     bool shared_ = false;  // the set-up (or its absence) has gone out
-    bool ended_ = false;
 };
 
 }  // namespace
