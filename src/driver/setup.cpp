@@ -11,6 +11,7 @@
 #include "common/errors.hpp"
 #include "common/textio.hpp"
 #include "common/units.hpp"
+#include "driver/version.hpp"
 #include "input/deck.hpp"
 #include "input/psread.hpp"
 
@@ -63,7 +64,8 @@ void write_banner(std::ostream& out) {
     out << "  ******************************************************\n";
     out << "  ***                 KORVA PROGRAM                  ***\n";
     out << "  ******************************************************\n";
-    out << pad(std::string(11, ' ') + "Version  12.2023 (C++ edition)", 53) << '\n';
+    out << pad(std::string(11, ' ') + "Version  " + korva_version + " (" + korva_edition + ")", 53)
+        << '\n';
     out << "            Tested and compiled - Dec 2023           " << '\n';
     out << centred("C++20 standard build", 53) << '\n';
     out << ' ' << '\n';

@@ -1,5 +1,6 @@
 #include "input/deck.hpp"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -179,14 +180,20 @@ std::string fault_message(const deck_fault& f) {
     return "input deck, " + f.what + reason(f, "standard input");
 }
 
-korva::deck load_deck(const std::string& path) {
+korva::deck load_deck(const std::string& path, int through) {
     std::ifstream in(path, std::ios::in | std::ios::binary);
-    if (!in) throw read_error{path + ": the deck cannot be opened"};
+    if (!in)
+        throw read_error{path + ": the deck cannot be opened (" +
+                         system_reason(errno, "no reason given") + ")"};
     const deck_reading r = read_deck(in);
-    if (r.fault) throw read_error{path + ": " + r.fault->what + reason(*r.fault, "the file")};
-    if (r.deck.nat < 1 || r.deck.nat > NAT_)
+    if (r.deck.nat < 1 || r.deck.nat > NAT_) {
+        if (r.fault && r.fault->prompt <= 4)
+            throw read_error{path + ": " + r.fault->what + reason(*r.fault, "the file")};
         throw read_error{path + ": prompt 4 (number of atoms): " + std::to_string(r.deck.nat) +
                          " is not from 1 to the atom capacity " + std::to_string(NAT_)};
+    }
+    if (r.fault && r.fault->prompt <= through)
+        throw read_error{path + ": " + r.fault->what + reason(*r.fault, "the file")};
     return r.deck;
 }
 

@@ -72,10 +72,11 @@ deck_reading read_deck(std::istream& in);
 // The message of a fault as the program's standard-error line gives it (without "korva: ").
 std::string fault_message(const deck_fault& f);
 
-// A deck file for a companion program: read whole, every prompt answered; throws read_error
-// whose text names the file ("deck.in: prompt 5 (...) (line 9): a value cannot be read") for a
-// deck that cannot be opened or read, or whose atom count is outside 1..NAT_.
-korva::deck load_deck(const std::string& path);
+// A deck file for a companion program, whose prompts must be answered up to `through` (5: the
+// atoms; 12: all); throws read_error whose text names the file ("deck.in: prompt 5 (...) (line
+// 9): a value cannot be read") for a deck that cannot be opened or read that far, or whose atom
+// count is outside 1..NAT_.
+korva::deck load_deck(const std::string& path, int through = 12);
 
 // Notes a writer puts after a slash at the end of a line (the reader stops at the slash).
 struct deck_notes {

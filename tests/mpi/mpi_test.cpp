@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/early_ends.hpp"
 #include "support/expected_files.hpp"
 #include "support/run_program.hpp"
 
@@ -40,9 +41,7 @@ std::string launcher(int ranks) {
 }
 
 test::program_run run_ranks(const fs::path& dir, int ranks) {
-    for (const auto& entry : fs::directory_iterator(dir))
-        if (entry.path().filename().string().find("_kor.") != std::string::npos)
-            fs::remove_all(entry.path());
+    for (const fs::path& p : plot_files(dir)) fs::remove(p);
     return test::run_in(dir, read_file(dir / "deck.in"), KORVA_BINARY, launcher(ranks));
 }
 
@@ -57,48 +56,8 @@ TEST(MpiRun, EveryExampleGivesTheSerialBytesOnOneTwoAndThreeRanks) {
     }
 }
 
-// The small example with t_l = 1e25 at its second energy point: the recursion of point 2, the
-// first point of rank 1, overflows.
-void overflow_at_point_two(const fs::path& dir) {
-    std::istringstream in(read_file(dir / "cu.ps"));
-    std::string line, first_energy, out;
-    std::getline(in, line);
-    out = line + '\n';
-    int point = 0;
-    while (std::getline(in, line)) {
-        std::istringstream f(line);
-        std::string e, kre, kim, iph, l;
-        f >> e >> kre >> kim >> iph >> l;
-        if (e != first_energy) ++point, first_energy = e;
-        if (point == 2) line = e + ' ' + kre + ' ' + kim + ' ' + iph + ' ' + l + " 1e25 1e25";
-        out += line + '\n';
-    }
-    test::write_file(dir / "cu.ps", out);
-}
-
-struct early_end {
-    const char* name;
-    void (*change)(const fs::path& dir);
-    int status;
-    const char* last_line;  // of standard output, where the run wrote its message
-};
-
 TEST(MpiRun, ARunThatEndsEarlyEndsEveryRankAsTheSerialRunEnds) {
-    const std::vector<early_end> cases{
-        {"a point of rank 1", overflow_at_point_two, 1,
-         "  *** ERROR: THE RECURSION FOR L0 =           1 M0 =           0 AT ENERGY POINT  "
-         "         2 GAVE A NON-FINITE VALUE (A ZERO DENOMINATOR) ***\n"},
-        {"set-up on rank 0", [](const fs::path& dir) { fs::remove(dir / "cu.ps"); }, 1,
-         "  *** ERROR PHASE SHIFT FILE NOT FOUND ***\n"},
-        {"post-processing on rank 0",
-         [](const fs::path& dir) {
-             std::string deck = read_file(dir / "deck.in");
-             deck.erase(deck.rfind("0\n"));  // prompt 12 unanswered
-             test::write_file(dir / "deck.in", deck);
-         },
-         2, "  DISTANZA E0 TEORICO DA SOGLIA SPERIMENTALE\n"},
-    };
-    for (const early_end& c : cases) {
+    for (const test::early_end& c : test::early_ends()) {
         const fs::path dir = test::scratch_dir("mpi_end");
         test::copy_deck_and_data(examples / "small", dir);
         c.change(dir);

@@ -9,7 +9,8 @@ namespace fs = std::filesystem;
 std::vector<fs::path> plot_files(const fs::path& dir) {
     std::vector<fs::path> plots;
     for (const auto& entry : fs::directory_iterator(dir))
-        if (entry.path().filename().string().find("_kor.") != std::string::npos)
+        if (entry.is_regular_file() &&
+            entry.path().filename().string().find("_kor.") != std::string::npos)
             plots.push_back(entry.path());
     return plots;
 }

@@ -7,7 +7,7 @@
 
 namespace korva::test {
 
-// The plot files (names with "_kor.") in a directory.
+// The plot files (regular files with "_kor." in their names) in a directory.
 std::vector<std::filesystem::path> plot_files(const std::filesystem::path& dir);
 
 // The run ended orderly, wrote nothing on standard error, its standard output equals

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "deck_atoms.hpp"
+#include "input/deck.hpp"
 #include "lda_xc.hpp"
 #include "photoelectron.hpp"
 #include "support/run_program.hpp"
@@ -122,7 +124,7 @@ TEST(psgen_model, bad_input_writes_nothing) {
     const char* bad[][2] = {
         {"type Xx\n", "unknown element"},
         {"type Cu\n", "no deck"},  // no deck keyword
-        {"type Cu\ndeck missing.in\n", "cannot open"},
+        {"type Cu\ndeck missing.in\n", "missing.in: the deck cannot be opened (No such file"},
         {"type Cu\ndeck overlap.in\n", "overlap"},
         {"type Cu\ndeck deck.in\ncorehole z+2\n", "not one of"},
         {"type Cu\ndeck deck.in\nedge L7\n", "not a finite number"},
@@ -146,3 +148,29 @@ TEST(psgen_model, bad_input_writes_nothing) {
 
 }  // namespace
 }  // namespace korva::psgen
+
+namespace korva {
+namespace {
+
+// A deck with D exponents, commas, continuation lines and slashes gives korva-psgen the atoms
+// korva reads from it.
+TEST(psgen_model, deck_reads_as_korva_reads_it) {
+    const auto d = test::scratch_dir("psgen_deck_forms");
+    test::write_file(d / "deck.in",
+                     "x.ps\nx.xs\nfre\n3 / atoms\n0,0,0,1\n1.8075D0, 1.8075d0 , 0\n 2 / Cu\n"
+                     "0 1.8075e0\n1.8075 2\n0\n");
+    const std::vector<psgen::deck_atom> atoms = psgen::read_deck_atoms((d / "deck.in").string());
+    const korva::deck k = korva::load_deck((d / "deck.in").string(), 5);
+    ASSERT_EQ(atoms.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(atoms[i].x, k.atoms[i].x);
+        EXPECT_EQ(atoms[i].y, k.atoms[i].y);
+        EXPECT_EQ(atoms[i].z, k.atoms[i].z);
+        EXPECT_EQ(atoms[i].iph, k.atoms[i].iph);
+    }
+    EXPECT_EQ(atoms[1].x, 1.8075f);
+    EXPECT_EQ(atoms[2].z, 1.8075f);
+}
+
+}  // namespace
+}  // namespace korva

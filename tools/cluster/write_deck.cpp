@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <sstream>
 
+#include "common/types.hpp"
+#include "input/deck.hpp"
+
 namespace korva::cluster {
 namespace {
 
@@ -14,11 +17,6 @@ std::string format(const char* fmt, double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, fmt, v);
     return buf;
-}
-
-// Coordinates to 1e-5 Angstrom, with no "-0.00000".
-std::string coordinate(double v) {
-    return format("%12.5f", std::abs(v) < 5e-6 ? 0.0 : v);
 }
 
 std::string edge_name(edge e) {
@@ -50,18 +48,27 @@ deck_names names_for(const std::string& structure_name, const std::string& eleme
             el.size() >= 2 ? el.substr(0, 2) + letter : el + "_" + letter};
 }
 
-std::string atom_block(const cluster& cl) {
-    std::ostringstream os;
-    os << cl.atoms.size() << "\n";
+namespace {
+
+// The cluster as a deck's atoms, with the element and distance of each as its note.
+korva::deck cluster_deck(const cluster& cl, korva::deck_notes& notes) {
+    korva::deck d;
+    d.nat = static_cast<int>(cl.atoms.size());
     for (const cluster_atom& a : cl.atoms) {
-        char iph[16];
-        std::snprintf(iph, sizeof iph, "%4d", a.iph);
+        d.atoms.push_back({static_cast<real>(a.r[0]), static_cast<real>(a.r[1]),
+                           static_cast<real>(a.r[2]), a.iph});
         char el[8];
         std::snprintf(el, sizeof el, "%-2s", a.site->element.c_str());
-        os << coordinate(a.r[0]) << coordinate(a.r[1]) << coordinate(a.r[2]) << iph << "  / " << el
-           << format("%9.4f", a.d) << "\n";
+        notes.atoms.push_back(el + format("%9.4f", a.d));
     }
-    return os.str();
+    return d;
+}
+
+}  // namespace
+
+std::string atom_block(const cluster& cl) {
+    korva::deck_notes notes;
+    return korva::atom_block_text(cluster_deck(cl, notes), notes);
 }
 
 std::string shell_table(const cluster& cl) {
@@ -85,21 +92,33 @@ std::string shell_table(const cluster& cl) {
 
 std::string deck_text(const cluster& cl, const deck_names& names, edge e, double edge_ev,
                       const run_defaults& d) {
-    std::ostringstream os;
-    os << names.phase_file << "\n" << names.xs_file << "\n" << names.prefix << "\n";
-    os << atom_block(cl);
+    korva::deck_notes notes;
+    korva::deck k = cluster_deck(cl, notes);
+    k.psfile = names.phase_file;
+    k.xsfile = names.xs_file;
+    k.prefix = names.prefix;
+    k.lcore = lcore_of(e);
+    k.toll_lmax = static_cast<real>(d.toll_lmax);
+    k.mmax = d.mmax;
+    k.eps = static_cast<real>(d.eps);
+    k.nep = d.nep;
+    k.iout = d.iout, k.if1 = d.if1, k.if2 = d.if2;
+    k.ene = static_cast<real>(edge_ev);
+    k.fac = static_cast<real>(d.fac);
+    k.esp = static_cast<real>(d.esp);
+    k.kmin = static_cast<real>(d.kmin), k.kmax = static_cast<real>(d.kmax);
+    k.dk = static_cast<real>(d.dk);
+    k.de0 = static_cast<real>(d.de0);
     // A slash ends a free-format read, so every numeric answer can carry its meaning.
-    os << lcore_of(e) << "   / lcore: " << (e == edge::k ? "1s" : "2p") << " core, " << edge_name(e)
-       << " edge\n";
-    os << d.toll_lmax << " " << d.mmax << " " << d.eps << " " << d.nep
-       << "   / TOLL_lmax, Mmax, EPS, NEP\n";
-    os << d.iout << " " << d.if1 << " " << d.if2 << " " << edge_ev << " " << d.fac
-       << "   / IOUT, IF1, IF2, ENE (eV, " << cl.sets.front().element << " " << edge_name(e)
-       << " edge), FAC\n";
-    os << d.esp << "   / ESP: k^ESP chi(k)\n";
-    os << d.kmin << " " << d.kmax << " " << d.dk << "   / kmin, kmax, dk (1/A)\n";
-    os << d.de0 << "   / energy shift (Ry)\n";
-    return os.str();
+    notes.lcore =
+        std::string("lcore: ") + (e == edge::k ? "1s" : "2p") + " core, " + edge_name(e) + " edge";
+    notes.p7 = "TOLL_lmax, Mmax, EPS, NEP";
+    notes.p8 =
+        "IOUT, IF1, IF2, ENE (eV, " + cl.sets.front().element + " " + edge_name(e) + " edge), FAC";
+    notes.esp = "ESP: k^ESP chi(k)";
+    notes.p11 = "kmin, kmax, dk (1/A)";
+    notes.p12 = "energy shift (Ry)";
+    return korva::deck_text(k, notes);
 }
 
 std::string psgen_text(const cluster& cl, const deck_names& names, edge e, double edge_ev,
