@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The large deck (bench/large, 16 points at matrix order 3916 to 4539) over MPI ranks of one
-# thread each, in one run: the serial run's phases (run_bench: what only rank 0 does, the
-# set-up before the points and the post-processing after them), then korva alone, and under
-# mpirun on 1 and on RANKS ranks (default 2): wall times, speed-up, efficiency, the CPU time
-# of each rank's points, and a check that every run wrote the same bytes.
+# The large deck (bench/large, 16 points at matrix order 3916 to 4539) over the members of a team
+# of one thread each, in one run: the serial run's phases (run_bench: what only rank 0 does, the
+# set-up before the points and the post-processing after them), a team of RANKS threads in one
+# process against the run alone (team_bench), then korva alone and under mpirun on 1 and on
+# RANKS ranks (default 2): wall times, speed-up, efficiency, and a check that every run wrote
+# the same bytes.
 # Each configuration runs REPEAT times (default 3); the shortest time counts.
 #   [REPEAT=n] bash bench/mpi_bench.sh [RANKS]
 set -euo pipefail
@@ -14,7 +15,7 @@ bash scripts/setup.sh libopenmpi-dev openmpi-bin
 cmake -S . -B build-mpi -DCMAKE_BUILD_TYPE=Release -DKORVA_MPI=ON -DKORVA_BUILD_TOOLS=OFF > /dev/null
 cmake --build build-mpi -j"$(nproc)" --target korva > /dev/null
 cmake -S . -B build-bench -DKORVA_BENCH=ON > /dev/null
-cmake --build build-bench -j"$(nproc)" --target run_bench > /dev/null
+cmake --build build-bench -j"$(nproc)" --target run_bench team_bench > /dev/null
 
 export OMP_NUM_THREADS=1
 korva="$PWD/build-mpi/korva"
@@ -29,6 +30,8 @@ mpi=(mpirun -q --oversubscribe --bind-to none)
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "== the serial run by phase (run_bench, 1 thread)"
 ./build-bench/run_bench --threads 1 | grep -E '^phases'
+echo "== a team of $ranks threads in one process (team_bench, 1 thread each, shortest of $repeat)"
+./build-bench/team_bench --members "$ranks" --repeat "$repeat"
 
 # CPU seconds the whole machine has spent busy since boot.
 busy() { awk -v hz="$(getconf CLK_TCK)" '/^cpu / { print ($2 + $3 + $4 + $7 + $8) / hz }' /proc/stat; }
@@ -57,14 +60,6 @@ run() {
   printf "%.2f s   (other programs: %.2f cores busy)" "$best" "$others"
 }
 
-# The CPU figure of every progress line, summed by the rank that computed its point (the deck
-# has one channel, so the line's point is k, and point k goes to rank (k - 1) mod n).
-rank_cpu() {
-  awk -v n="$2" '/msec CPU time/ && /Signal=/ {
-      match($0, /[0-9.]+ msec CPU time/); cpu[($2 - 1) % n] += substr($0, RSTART, RLENGTH) + 0
-    } END { for (r = 0; r < n; ++r) printf " rank %d %.2f s", r, cpu[r] / 1000 }' "$1"
-}
-
 mask() { sed -E 's/ *-?[0-9*.]+( ms  <<<<| msec  CPU time| msec CPU time| msec  <<<<)/#\1/g' "$1"; }
 
 echo "== wall times (1 thread per rank, shortest of $repeat)"
@@ -84,8 +79,6 @@ s0=$(date +%s.%N)
 (cd "$work/small" && "${mpi[@]}" -np "$ranks" "$korva" < deck.in > /dev/null)
 s1=$(date +%s.%N)
 echo "mpirun -np $ranks on the small example (start and end of a job): $(awk -v a="$s0" -v b="$s1" 'BEGIN { printf "%.2f s", b - a }')"
-echo "points' CPU time, 1 rank:$(rank_cpu "$work/out_np1.txt" 1)"
-echo "points' CPU time, $ranks ranks:$(rank_cpu "$work/out_np$ranks.txt" "$ranks")"
 
 same=yes
 for name in np1 "np$ranks"; do

@@ -77,6 +77,23 @@ __attribute__((target("avx512f"))) void column_avx512(cplx* col, int r, int len,
     }
 }
 
+// Stores the two halves of a tile column's piece under their masks; true when a part of an
+// entry is subnormal: exponent field 0, fraction not 0 (masked-off lanes hold 0).
+__attribute__((target("avx2"))) bool store_avx2(cplx* col, const __m256i m[2], const __m256 z[2]) {
+    const __m256i exponent = _mm256_set1_epi32(0x7F800000),
+                  fraction = _mm256_set1_epi32(0x007FFFFF);
+    const __m256i zero = _mm256_setzero_si256();
+    bool tiny = false;
+    for (int h = 0; h < 2; ++h) {
+        _mm256_maskstore_ps(reinterpret_cast<float*>(col + 4 * h), m[h], z[h]);
+        const __m256i bits = _mm256_castps_si256(z[h]);
+        const __m256i zero_exp = _mm256_cmpeq_epi32(_mm256_and_si256(bits, exponent), zero);
+        const __m256i no_frac = _mm256_cmpeq_epi32(_mm256_and_si256(bits, fraction), zero);
+        tiny = tiny || _mm256_movemask_epi8(_mm256_andnot_si256(no_frac, zero_exp)) != 0;
+    }
+    return tiny;
+}
+
 // The same with 256-bit vectors: a tile column in two halves of four entries.
 __attribute__((target("avx2"))) void column_avx2(cplx* col, int r, int len, const cplx* src,
                                                  const column_scale& f) {
@@ -85,9 +102,6 @@ __attribute__((target("avx2"))) void column_avx2(cplx* col, int r, int len, cons
     const __m256 tims = _mm256_setr_ps(-ti, ti, -ti, ti, -ti, ti, -ti, ti);
     const __m256 s = _mm256_set1_ps(f.s);
     const __m256i lane = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);  // entry of each float
-    const __m256i exponent = _mm256_set1_epi32(0x7F800000),
-                  fraction = _mm256_set1_epi32(0x007FFFFF);
-    const __m256i zero = _mm256_setzero_si256();
     std::atomic<unsigned char>* mark = f.mark;
     for (int k = 0; k < len; r = 0) {
         const int piece = std::min(W - r, len - k);
@@ -111,20 +125,10 @@ __attribute__((target("avx2"))) void column_avx2(cplx* col, int r, int len, cons
                 _mm256_and_ps(_mm256_cmp_ps(z[h], z[h], _CMP_UNORD_Q), _mm256_castsi256_ps(m[h]));
             redo = redo || _mm256_movemask_ps(nan) != 0;
         }
-        if (redo) {
+        if (redo)
             piece_scalar(col, r, piece, src + k, f, f.sign2 ? f.sign2 + 2 * k : nullptr, mark);
-        } else {
-            bool tiny = false;
-            for (int h = 0; h < 2; ++h) {
-                _mm256_maskstore_ps(reinterpret_cast<float*>(col + 4 * h), m[h], z[h]);
-                // Subnormal parts: exponent field 0, fraction not 0 (masked-off lanes hold 0).
-                const __m256i bits = _mm256_castps_si256(z[h]);
-                const __m256i zero_exp = _mm256_cmpeq_epi32(_mm256_and_si256(bits, exponent), zero);
-                const __m256i no_frac = _mm256_cmpeq_epi32(_mm256_and_si256(bits, fraction), zero);
-                tiny = tiny || _mm256_movemask_epi8(_mm256_andnot_si256(no_frac, zero_exp)) != 0;
-            }
-            if (tiny) set(mark);
-        }
+        else if (store_avx2(col, m, z))
+            set(mark);
         k += piece;
         col += tile_store::TILE;
         ++mark;
