@@ -54,32 +54,57 @@ void normalise(channel_state& c, int n, cplx b, [[maybe_unused]] int threads) {
     }
 }
 
-// Level 1 on the unit vector of channel r, and the first vectors of the recursion.
-void start_channel(channel_state& c, const tile_store& g, int r, std::size_t len,
-                   const controls& k) {
+// Whether every channel of the start is one of 1..n.
+[[maybe_unused]] bool within(const recursion_start& st, int n) {
+    for (const auto& side : {st.right, st.left})
+        for (const auto& e : side)
+            if (e.first < 1 || e.first > n) return false;
+    return true;
+}
+
+// left^T gt right over the start's entries.
+cplx start_element(const tile_store& g, const recursion_start& st) {
+    cplx a = zero;
+    for (const auto& [i, pi] : st.left)
+        for (const auto& [j, qj] : st.right) a += pi * g.gt(i, j) * qj;
+    return a;
+}
+
+// gt right - a right and gt^T left - a left: the columns and rows of the start's channels.
+void first_vectors(channel_state& c, const tile_store& g, const recursion_start& st, cplx a,
+                   int n) {
+    for (const auto& [j, qj] : st.right)
+        for (int i = 1; i <= n; ++i) c.q[i - 1] += g.gt(i, j) * qj;
+    for (const auto& [i, pi] : st.left)
+        for (int j = 1; j <= n; ++j) c.p[j - 1] += pi * g.gt(i, j);
+    for (const auto& [j, qj] : st.right) {
+        c.qold[j - 1] = qj;
+        c.q[j - 1] -= a * qj;
+    }
+    for (const auto& [i, pi] : st.left) {
+        c.pold[i - 1] = pi;
+        c.p[i - 1] -= a * pi;
+    }
+}
+
+// Level 1 at the start `st`, and the first vectors of the recursion.
+void start_channel(channel_state& c, const tile_store& g, const recursion_start& st,
+                   std::size_t len, const controls& k) {
     const int n = k.n;
     const int nlev = std::max(k.maxlev, 2) + 1;
     c.a.assign(nlev, zero);
     c.b.assign(nlev, zero);
     c.b2.assign(nlev, zero);
-    c.a[1] = g.gt(r, r);
+    c.a[1] = start_element(g, st);
     c.s = one / c.a[1];
     if (k.print) write_a_line(c.text, 1, c.a[1], c.s);
     if (k.maxlev == 1) return finish(c, 1, c.s, 0.0f);
     for (auto* v : {&c.qold, &c.pold, &c.q, &c.p, &c.gq, &c.gtp}) v->assign(len, zero);
-    c.qold[r - 1] = one;
-    c.pold[r - 1] = one;
-    // Column r and row r of gt without the diagonal.
-    for (int i = 1; i <= n; ++i) {
-        c.q[i - 1] = g.gt(i, r);
-        c.p[i - 1] = g.gt(r, i);
-    }
-    c.q[r - 1] = zero;
-    c.p[r - 1] = zero;
+    first_vectors(c, g, st, c.a[1], n);
     cplx b2 = zero;
     for (int i = 0; i < n; ++i) b2 += c.q[i] * c.p[i];
     c.b2[1] = b2;
-    if (exactly_zero(b2)) return finish(c, 1, c.s, 0.0f);  // channel r is isolated
+    if (exactly_zero(b2)) return finish(c, 1, c.s, 0.0f);  // the start is isolated
     c.b[1] = std::sqrt(b2);
     if (k.print) write_b_line(c.text, 1, c.b[1]);
     normalise(c, n, c.b[1], k.threads);
@@ -150,12 +175,21 @@ void next_level(channel_state& c, const controls& k) {
 std::vector<haykor_result> haykor(const tile_store& g, const std::vector<int>& channels, int minlev,
                                   int maxlev, real eps, int iout, std::vector<std::string>& lines,
                                   int threads, pass_kernel kernel) {
+    std::vector<recursion_start> starts;
+    for (const int r : channels) starts.push_back(recursion_start::unit(r));
+    return haykor(g, starts, minlev, maxlev, eps, iout, lines, threads, kernel);
+}
+
+std::vector<haykor_result> haykor(const tile_store& g, const std::vector<recursion_start>& starts,
+                                  int minlev, int maxlev, real eps, int iout,
+                                  std::vector<std::string>& lines, int threads,
+                                  pass_kernel kernel) {
     const controls k{g.order(), minlev, maxlev, eps, iout > 2, threads};
     const std::size_t len = g.padded();
-    std::vector<channel_state> cs(channels.size());
+    std::vector<channel_state> cs(starts.size());
     for (std::size_t i = 0; i < cs.size(); ++i) {
-        assert(channels[i] >= 1 && channels[i] <= k.n);
-        start_channel(cs[i], g, channels[i], len, k);
+        assert(within(starts[i], k.n));
+        start_channel(cs[i], g, starts[i], len, k);
     }
     std::vector<channel_state*> active;
     for (;;) {
