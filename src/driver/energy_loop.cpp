@@ -12,6 +12,7 @@
 #include "common/textio.hpp"
 #include "common/units.hpp"
 #include "driver/assembly.hpp"
+#include "driver/polarisation.hpp"
 #include "post/open.hpp"
 #include "post/signal_plot.hpp"
 
@@ -20,15 +21,12 @@ namespace korva {
 namespace {
 
 // The recursion of one point: the weighted sum of the diagonal elements of every initial
-// channel M0 of L0, and the most levels any of them took.
+// channel M0 of L0, or the element of each polarisation, times 2 L0 + 1 (the sum over M0 of a
+// spherical absorber), and the most levels any recursion took.
 struct point_solution {
-    cplx sum;
+    std::vector<cplx> sums;
     int nitmax = 0;
 };
-
-}  // namespace
-
-namespace {
 
 // The detail lines before a point (print level above 2).
 void point_header(std::ostream& out, const phase_table& t, const point_cutoffs& cut, int e) {
@@ -58,35 +56,67 @@ std::vector<haykor_result> recursion(const run_state& st, const std::vector<int>
                   st.kernel);
 }
 
+// The detail line of one recursion: L0, its M0 (or polarisation), the value, levels, error.
+void detail_line(std::ostream& out, const haykor_result& h, int l0, const std::string& which) {
+    out << ' ' << field_i(l0, 5) << which << "   " << field_f(h.s.real(), 12, 6)
+        << field_f(h.s.imag(), 12, 6) << "   " << field_i(h.niter, 3) << "   "
+        << field_e(h.err, 10, 4) << '\n';
+}
+
+bool finite(cplx z) {
+    return std::isfinite(z.real()) && std::isfinite(z.imag());
+}
+
 // Every M0 of L0 together, then what each gave, in M0 order.
-point_solution solve_point(const run_state& st, std::ostream& out, int l0, int e) {
+point_solution solve_isotropic(const run_state& st, std::ostream& out, int l0, int e) {
     const run_parameters& p = st.par;
     const int m_first = st.bonds.thetanz ? -l0 : 0;
     std::vector<int> channels;
     for (int m0 = m_first; m0 <= l0; ++m0) channels.push_back(layout_index(l0, m0, p.mmax));
     std::vector<std::string> lines;
     const std::vector<haykor_result> all = recursion(st, channels, lines);
-    point_solution sol{cplx(0.0f, 0.0f), 0};
+    point_solution sol{{cplx(0.0f, 0.0f)}, 0};
     for (int m0 = m_first; m0 <= l0; ++m0) {
         // Without azimuths M0 and -M0 give the same value: M0 > 0 counts twice.
         const real fac = (!st.bonds.thetanz && m0 > 0) ? 2.0f : 1.0f;
         const haykor_result& h = all[static_cast<std::size_t>(m0 - m_first)];
         out << lines[static_cast<std::size_t>(m0 - m_first)];
         sol.nitmax = std::max(sol.nitmax, h.niter);
-        if (p.iout > 2)
-            out << ' ' << field_i(l0, 5) << field_i(m0, 5) << "   " << field_f(h.s.real(), 12, 6)
-                << field_f(h.s.imag(), 12, 6) << "   " << field_i(h.niter, 3) << "   "
-                << field_e(h.err, 10, 4) << '\n';
-        if (!std::isfinite(h.s.real()) || !std::isfinite(h.s.imag()))
+        if (p.iout > 2) detail_line(out, h, l0, field_i(m0, 5));
+        if (!finite(h.s))
             stop(out, " *** ERROR: THE RECURSION FOR L0 =", l0, "M0 =", m0, "AT ENERGY POINT", e,
                  "GAVE A NON-FINITE VALUE (A ZERO DENOMINATOR) ***");
-        sol.sum += fac * h.s;
+        sol.sums[0] += fac * h.s;
     }
     return sol;
 }
 
-// The signal of channel c at point e from the recursion's sum, normalised with the cross
-// section factor and the amplitude t_L0 of the absorbing atom.
+// One recursion per polarisation, on one assembled matrix; each value counts three times, as
+// the sum over M0 of an absorber whose p states all took it would.
+point_solution solve_polarised(const run_state& st, std::ostream& out, int e) {
+    const run_parameters& p = st.par;
+    std::vector<recursion_start> starts;
+    for (const vec3& v : p.polar) starts.push_back(polarised_start(v, p.mmax));
+    std::vector<std::string> lines;
+    const std::vector<haykor_result> all =
+        haykor(*st.tiles, starts, MINLEV_, MAXLEV_, p.eps, p.iout, lines, st.threads, st.kernel);
+    point_solution sol;
+    for (std::size_t v = 0; v < all.size(); ++v) {
+        const haykor_result& h = all[v];
+        out << lines[v];
+        sol.nitmax = std::max(sol.nitmax, h.niter);
+        const int k = static_cast<int>(v) + 1;
+        if (p.iout > 2) detail_line(out, h, 1, "  E" + field_i(k, 2));
+        if (!finite(h.s))
+            stop(out, " *** ERROR: THE RECURSION FOR POLARISATION", k, "AT ENERGY POINT", e,
+                 "GAVE A NON-FINITE VALUE (A ZERO DENOMINATOR) ***");
+        sol.sums.push_back(3.0f * h.s);
+    }
+    return sol;
+}
+
+// The signal of one column at point e of channel c from the recursion's sum, normalised with
+// the cross section factor and the amplitude t_L0 of the absorbing atom.
 void normalise(const run_state& st, std::ostream& out, cplx sum, point_signal& s) {
     const run_parameters& p = st.par;
     const phase_table& t = st.phases;
@@ -102,14 +132,15 @@ void normalise(const run_state& st, std::ostream& out, cplx sum, point_signal& s
     if (!std::isfinite(cs.real()) || !std::isfinite(cs.imag()))
         stop(out, " *** ERROR: THE SIGNAL OF CHANNEL", c, "AT ENERGY POINT", e,
              "IS NOT A FINITE NUMBER; CHECK THE DATA FILES ***");
-    s.csig = cs;
-    s.xtot = cs.imag();
-    s.camp = std::abs(cs);
+    s.csig.push_back(cs);
+    s.xtot.push_back(cs.imag());
+    s.camp.push_back(std::abs(cs));
     if (cs.real() == 0.0f && cs.imag() == 0.0f) {
-        if (e == 1) out << (record() << " ****  WARNING SIGNAL #" << c << "   IS 0.  ****");
-        s.cphase = 0.0f;  // no phase of its own: taken as 0
+        if (e == 1 && s.xtot.size() == 1)
+            out << (record() << " ****  WARNING SIGNAL #" << c << "   IS 0.  ****");
+        s.cphase.push_back(0.0f);  // no phase of its own: taken as 0
     } else {
-        s.cphase = std::atan2(cs.imag(), cs.real());
+        s.cphase.push_back(std::atan2(cs.imag(), cs.real()));
     }
 }
 
@@ -141,7 +172,8 @@ void compute_point(run_state& st, const loop_plan& plan, std::ostream& out, run_
     if (p.iout > 2) matrix_lines(out, a.n);
     if (obs && obs->matrix_hook) obs->matrix_hook(*st.tiles, e);
     const double t1 = obs ? wall_seconds() : 0.0;
-    const point_solution sol = solve_point(st, out, channel_l0(p.lcore, c), e);
+    const point_solution sol = p.polar.empty() ? solve_isotropic(st, out, channel_l0(p.lcore, c), e)
+                                               : solve_polarised(st, out, e);
     if (obs) {
         const double t2 = wall_seconds();
         obs->timing.recursion += t2 - t1;
@@ -149,8 +181,8 @@ void compute_point(run_state& st, const loop_plan& plan, std::ostream& out, run_
         obs->timing.point_levels.push_back(sol.nitmax);
         obs->timing.point_order.push_back(a.n);
     }
-    normalise(st, out, sol.sum, s);
-    progress_line(out, st, e, a.last_lmax, sol.nitmax, s.xtot);
+    for (const cplx sum : sol.sums) normalise(st, out, sum, s);
+    progress_line(out, st, e, a.last_lmax, sol.nitmax, s.xtot[0]);
 }
 
 // Whether the store may hold another layout than point `now` needs: its first point, a new
@@ -203,7 +235,7 @@ void take_signal(run_state& st, const loop_plan& plan, std::ostream& out, const 
     out << s.text;
     rethrow_failure(s);
     st.sig.set(s);
-    dat_point(st.dat, s.kwave, s.xtot, st.par.esp);
+    dat_point(st.dat, s.kwave, s.xtot[0], st.par.esp);
     if (s.e == plan.nen && st.par.lcore > 0) dat_curve_end(st.dat, true);
     // Each progress line reaches the user now, not when the buffer fills.
     out.flush();
@@ -214,7 +246,13 @@ void energy_loop(run_state& st, const loop_plan& plan, std::ostream& out, run_ob
     compute_points(st, plan, team, obs);
 }
 
-void end_loop(run_state& st, std::ostream& out) {
+void end_loop(run_state& st, const loop_plan& plan, std::ostream& out) {
+    // The curves of the second and further polarisations, after the first.
+    for (int col = 2; col <= static_cast<int>(st.par.polar.size()); ++col) {
+        dat_curve_end(st.dat, true);
+        for (int e = 1; e <= plan.nen; ++e)
+            dat_point(st.dat, st.sig.kwave[e - 1], st.sig.xtot[col - 1][e - 1], st.par.esp);
+    }
     dat_curve_end(st.dat, false);
     out << (record() << "  ");
 }

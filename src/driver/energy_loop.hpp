@@ -28,7 +28,8 @@ void take_signal(run_state& st, const loop_plan& plan, std::ostream& out, const 
 // Every point of a serial run, then the end of the loop.
 void energy_loop(run_state& st, const loop_plan& plan, std::ostream& out, run_observer* obs);
 
-// After the last point: the end of the signal plot and the line after the progress lines.
-void end_loop(run_state& st, std::ostream& out);
+// After the last point: the end of the signal plot (with the curves of further polarisations)
+// and the line after the progress lines.
+void end_loop(run_state& st, const loop_plan& plan, std::ostream& out);
 
 }  // namespace korva

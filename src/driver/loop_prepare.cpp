@@ -86,6 +86,7 @@ void prepare_points(run_state& st, const loop_plan& plan, std::ostream& out, run
                     bool plots) {
     const run_parameters& p = st.par;
     st.sig.nch = plan.nch;
+    st.sig.set_columns(p.polar.empty() ? plan.nch : static_cast<int>(p.polar.size()));
     {
         phase_timer t(obs, &run_timings::builders);
         st.builders.resize(static_cast<std::size_t>(st.threads));
@@ -94,6 +95,7 @@ void prepare_points(run_state& st, const loop_plan& plan, std::ostream& out, run
     if (plots) {
         open(out, st.dat, p.output_name("dat"));
         dat_header(st.dat, p.output_name("dat"));
+        polarisation_titles(st.dat, st.polar_names);
     }
     {
         phase_timer t(obs, &run_timings::store);

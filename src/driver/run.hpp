@@ -1,7 +1,9 @@
 // One whole run of the program on a deck.
 #pragma once
+#include <array>
 #include <istream>
 #include <ostream>
+#include <vector>
 
 #include "driver/observer.hpp"
 #include "driver/run_state.hpp"
@@ -23,6 +25,9 @@ struct run_options {
     // Members of a team of threads that share the points as the ranks of an MPI job do, each
     // with its own store (tests, benchmarks); 1: no team. The bytes do not depend on it.
     int members = 1;
+    // Polarisation vectors in the deck's frame, each of length 1 (the command line normalises
+    // them); none: the isotropic spectrum. Only for lcore = 0.
+    std::vector<std::array<real, 3>> polarisations;
 };
 
 // Runs the deck read from `deck`, writing every message and table to `out` and the plot

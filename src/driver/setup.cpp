@@ -11,6 +11,7 @@
 #include "common/errors.hpp"
 #include "common/textio.hpp"
 #include "common/units.hpp"
+#include "driver/polarisation.hpp"
 #include "driver/version.hpp"
 #include "input/deck.hpp"
 #include "input/psread.hpp"
@@ -239,7 +240,8 @@ real shortest_bond(const bond_list& bonds) {
 
 }  // namespace
 
-void setup_run(run_state& st, const deck_reading& deck, std::ostream& out) {
+void setup_run(run_state& st, const deck_reading& deck,
+               const std::vector<std::array<real, 3>>& polarisations, std::ostream& out) {
     run_parameters& p = st.par;
     write_banner(out);
     std::ifstream psf, xsf;
@@ -255,6 +257,10 @@ void setup_run(run_state& st, const deck_reading& deck, std::ostream& out) {
     check_distances(p, out);
     angles(st.frame, out, p.nat, p.xat.data(), p.yat.data(), p.zat.data(), st.bonds);
     p.rmin = shortest_bond(st.bonds);
+    for (const auto& e : polarisations) {
+        p.polar.push_back(cluster_frame_vector(st.frame, e));
+        st.polar_names.push_back(polarisation_name(static_cast<int>(st.polar_names.size()) + 1, e));
+    }
     st.cpu.start = cpu_seconds();
     st.cpu.mark = st.cpu.start;
     out << ' ' << ">>>>  initial CPU time " << std::string(8, ' ')

@@ -45,8 +45,32 @@ std::string form(const plot_file& plot) {
     return f;
 }
 
+// The polarisation vectors a polarised run names in its titles ("e1 = (1, 0, 0)"), in order.
+std::vector<std::string> polarisation_names(const plot_file& plot) {
+    std::vector<std::string> names;
+    for (const title& t : plot.titles)
+        if (t.text.size() > 4 && t.text[0] == 'e' && t.text.find(" = (") != std::string::npos)
+            names.push_back(t.text);
+    return names;
+}
+
+// The curves of a polarised run: one per vector in .dat; in .sig the total of each vector and
+// its atomic cross-section, then perhaps the experiment.
+std::vector<std::string> polarised_names(const plot_file& plot,
+                                         const std::vector<std::string>& pol) {
+    const std::size_t n = plot.curves.size();
+    if (run_file(plot, "dat") && n == pol.size()) return pol;
+    if (!run_file(plot, "sig") || (n != 2 * pol.size() && n != 2 * pol.size() + 1)) return {};
+    std::vector<std::string> names;
+    for (const std::string& e : pol) names.insert(names.end(), {"total, " + e, "atomic"});
+    if (n % 2 == 1) names.push_back("experiment");
+    return names;
+}
+
 // The names the run's order gives, empty when the file is not one of its .dat or .sig files.
 std::vector<std::string> run_names(const plot_file& plot) {
+    if (const std::vector<std::string> pol = polarisation_names(plot); !pol.empty())
+        return polarised_names(plot, pol);
     const std::string f = form(plot);
     if (run_file(plot, "dat")) {
         if (f == "2P") return {"final state l+1"};
