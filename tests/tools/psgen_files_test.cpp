@@ -151,10 +151,14 @@ TEST(psgen_files, real_energy_reads_back_unitary) {
     fs::remove_all(d);
 }
 
-// The comment line without its Fermi-level field (the stored data may predate it).
-std::string without_fermi(const std::string& header) {
+// The comment line without the Fermi level's field and the way it was found (the stored data
+// may predate them).
+std::string without_fermi(std::string header) {
     const auto at = header.find(" | E_F ");
-    return at == std::string::npos ? header : header.substr(0, at);
+    if (at != std::string::npos) header.erase(at);
+    const auto how = header.find(" fermi ");
+    if (how != std::string::npos) header.erase(how, header.find(" |", how) - how);
+    return header;
 }
 
 // The exchange named in a stored header ("exchange NAME"): the examples' data keep the exchange
@@ -299,6 +303,8 @@ TEST(psgen_files, input_checks) {
         "grid near-edge\n",            // no Fermi level in this model, and energies given
         "grid coarse\n",               // not a grid
         "grid near-edge 5 100 151\n",  // more than NER_ = 150 points
+        "fermi electron-gas\n",        // no Fermi level in this model
+        "fermi 25\n",                  // above 20 Ry
     };
     for (const char* extra : bad) {
         std::istringstream in(ok + extra);

@@ -138,7 +138,8 @@ TEST(hl_self_energy, aluminium_mean_free_path_against_tpp2m) {
 TEST(hl_self_energy, copper_mean_free_path_against_tpp2m) {
     const cluster_potential c = copper_cluster();
     const double ef = fermi_level(c);
-    const photo_model m(c, exchange_model::hedin_lundqvist, ef);
+    photo_model m(c, exchange_model::hedin_lundqvist);
+    m.set_fermi(ef);
     for (const double e : {50.0, 100.0, 150.0, 200.0}) {
         const double kin = ef + e / ev_per_ry;
         const double lambda = mean_free_path(kin, m.interstitial(kin).imag());

@@ -13,8 +13,8 @@ struct deck_atom {
 };
 
 // Reads the atom block of the deck file. Throws psgen_error when the file is missing, a value
-// cannot be read, there are no atoms or more than the atom capacity (NAT_), or two nuclei lie closer than 0.1
-// Angstrom.
+// cannot be read, there are no atoms or more than the atom capacity (NAT_), or two nuclei lie
+// closer than 0.1 Angstrom.
 std::vector<deck_atom> read_deck_atoms(const std::string& path);
 
 double distance(const deck_atom& a, const deck_atom& b);

@@ -49,8 +49,7 @@ double local_momentum(double rho, double e, double e_f) {
     return std::sqrt(std::max(kf * kf + e - e_f, 0.0));
 }
 
-photo_model::photo_model(const cluster_potential& c, exchange_model x, double fermi)
-    : c_(c), x_(x), fermi_(fermi) {
+photo_model::photo_model(const cluster_potential& c, exchange_model x) : c_(c), x_(x) {
     if (x_ == exchange_model::hedin_lundqvist) {
         const auto [lo, hi] = rs_range(c_);
         hl_.emplace(lo, hi);
@@ -63,32 +62,40 @@ photo_model::photo_model(const cluster_potential& c, exchange_model x, double fe
     }
 }
 
-cdouble photo_model::exchange(int t, double r, double e) const {
+cdouble photo_model::exchange(int t, double r, double e, double fermi) const {
     const site_potential& s = c_.types[t];
     if (x_ == exchange_model::lda) return interpolate(s.grid, vxc_[t], r);
     const double rho = density_at(s, r);
     if (x_ == exchange_model::dirac_hara) return dirac_hara(rho, e);
-    return (*hl_)(rho, local_momentum(rho, e, fermi_));
+    return (*hl_)(rho, local_momentum(rho, e, fermi));
 }
 
-cdouble photo_model::interstitial(double e) const {
+cdouble photo_model::level(double e, double fermi) const {
     cdouble sum = 0.0;
     int count = 0;
     for (std::size_t t = 0; t < c_.types.size(); ++t) {
         const site_potential& s = c_.types[t];
         sum += static_cast<double>(s.count) *
-               (2.0 * coulomb_at(s, s.rmt) + exchange(static_cast<int>(t), s.rmt, e));
+               (2.0 * coulomb_at(s, s.rmt) + exchange(static_cast<int>(t), s.rmt, e, fermi));
         count += s.count;
     }
     return sum / static_cast<double>(count);
 }
 
+cdouble photo_model::interstitial(double e) const {
+    return level(e, fermi_);
+}
+
+double photo_model::level_at_fermi(double e) const {
+    return level(e, e).real();
+}
+
 cdouble photo_model::operator()(int t, double r, double e, cdouble v0) const {
-    return 2.0 * coulomb_at(c_.types[t], r) + exchange(t, r, e) - v0;
+    return 2.0 * coulomb_at(c_.types[t], r) + exchange(t, r, e, fermi_) - v0;
 }
 
 double photo_model::real_part(int t, double r, double e, double v0) const {
-    return 2.0 * coulomb_at(c_.types[t], r) + exchange(t, r, e).real() - v0;
+    return 2.0 * coulomb_at(c_.types[t], r) + exchange(t, r, e, fermi_).real() - v0;
 }
 
 }  // namespace korva::psgen

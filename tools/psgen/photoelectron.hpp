@@ -29,9 +29,13 @@ double local_momentum(double rho, double e, double e_f);
 
 class photo_model {
   public:
-    // fermi: the Fermi level, Ry above the interstitial level (the Hedin-Lundqvist local
-    // momentum is measured from it).
-    photo_model(const cluster_potential& c, exchange_model x, double fermi);
+    photo_model(const cluster_potential& c, exchange_model x);
+    // The Fermi level, Ry above the interstitial level: the Hedin-Lundqvist local momentum is
+    // measured from it (0 until it is set).
+    void set_fermi(double fermi) { fermi_ = fermi; }
+    // The real interstitial level at kinetic energy e with the Fermi level put at e: the level
+    // the Fermi level is measured from on this model's energy scale.
+    double level_at_fermi(double e) const;
     // Interstitial level at kinetic energy e, Rydberg: its real part (V0) the mean over all atoms
     // of the deck of the real potential at their muffin-tin radius, its imaginary part the same
     // mean of Im Sigma (0 for the real exchange models).
@@ -44,10 +48,11 @@ class photo_model {
     double fermi() const { return fermi_; }
 
   private:
-    cdouble exchange(int t, double r, double e) const;
+    cdouble exchange(int t, double r, double e, double fermi) const;
+    cdouble level(double e, double fermi) const;
     const cluster_potential& c_;
     exchange_model x_;
-    double fermi_;
+    double fermi_ = 0.0;
     std::vector<std::vector<double>> vxc_;  // LDA v_xc on each type's grid, Rydberg
     std::optional<hl_table> hl_;            // built for the densities of the spheres
 };

@@ -247,6 +247,19 @@ void choice_line(const line_reader& r, const std::string&, input_state& s) {
     (k == "model" ? s.p.model : k == "corehole" ? s.p.corehole : s.p.exchange) = r.args[0];
 }
 
+// `fermi charge-count|electron-gas|E`: how the Fermi level is found, or its value (Ry).
+void fermi_line(const line_reader& r, const std::string&, input_state& s) {
+    r.want(1, 1);
+    if (r.args[0] == "charge-count" || r.args[0] == "electron-gas") {
+        s.p.fermi = r.args[0];
+        return;
+    }
+    s.p.fermi = "given";
+    s.p.fermi_given = r.real(0);
+    if (!(s.p.fermi_given >= 0.0 && s.p.fermi_given <= 20.0))
+        r.fail("the Fermi level must be charge-count, electron-gas or lie in [0, 20] Ry");
+}
+
 // `grid near-edge [below_ev above_ev n]`: the energies about the Fermi level.
 void grid_line(const line_reader& r, const std::string&, input_state& s) {
     if (r.args.empty() || r.args[0] != "near-edge") r.fail("the grid must be 'near-edge'");
@@ -286,7 +299,7 @@ keyword_handler handler_of(const std::string& key) {
         {"exchange", choice_line},   {"deck", deck_line},
         {"overlap", overlap_line},   {"sigma_edge", sigma_edge_line},
         {"phase_file", file_line},   {"xs_file", file_line},
-        {"grid", grid_line}};
+        {"grid", grid_line},         {"fermi", fermi_line}};
     const auto it = handlers.find(key);
     return it == handlers.end() ? nullptr : it->second;
 }
@@ -297,6 +310,7 @@ void check_model(input_state& s) {
     if (p.model == "thomas-fermi") {
         check(s.have_edge, "no edge energy given (keyword 'edge' or 'edge_ev')");
         check(!p.near_edge, "grid near-edge needs the Fermi level of the self-consistent model");
+        check(p.fermi == "charge-count", "the Thomas-Fermi model has no Fermi level: no 'fermi'");
         for (const auto& t : p.types)
             check(t.rmt > 0.0, "model thomas-fermi needs a muffin-tin radius on every type line");
         return;

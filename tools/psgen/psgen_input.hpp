@@ -53,7 +53,9 @@ struct psgen_input {
     std::vector<atom_type> types;
     std::vector<double> energies;  // Ry, strictly increasing (empty with near_edge)
     std::optional<near_edge_grid> near_edge;
-    double gamma = 0.0;  // Ry
+    std::string fermi = "charge-count";  // charge-count | electron-gas | given (fermi_given)
+    double fermi_given = 0.0;            // Ry above the interstitial level
+    double gamma = 0.0;                  // Ry
     int lmax = 12;
     double tcut = 1.0e-6;  // |t_l| below which the high l are left out
     int lcore = 0;

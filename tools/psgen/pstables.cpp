@@ -40,7 +40,7 @@ std::string summary(const char* what, const psgen_input& p, const psgen_tables& 
     s += " model " + p.model + " |";
     if (p.model != "thomas-fermi")
         s += " deck " + p.deck + " overlap " + g6(p.overlap) + " corehole " + p.corehole +
-             " edge " + p.edge_name + " exchange " + p.exchange + " |";
+             " edge " + p.edge_name + " exchange " + p.exchange + " fermi " + p.fermi + " |";
     s += " types";
     for (std::size_t t = 0; t < p.types.size(); ++t)
         s += " (Z=" + g6(p.types[t].z) + " rmt=" + g6(tb.rmt[t]) + ")";

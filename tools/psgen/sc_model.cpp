@@ -138,7 +138,8 @@ void energy_point(const sc_context& c, std::size_t e, psgen_tables& tb) {
 }
 
 void report(std::ostream& log, const psgen_input& p, const cluster_potential& c,
-            const photo_model& m, const std::vector<double>& energies, double edge, double gamma) {
+            const photo_model& m, const std::string& how, const std::vector<double>& energies,
+            double edge, double gamma) {
     log << "  cluster potential: " << c.types.size() << " phase set(s), overlap " << p.overlap
         << ", core hole " << p.corehole << ", exchange " << p.exchange << "\n";
     for (std::size_t t = 0; t < c.types.size(); ++t)
@@ -150,8 +151,9 @@ void report(std::ostream& log, const psgen_input& p, const cluster_potential& c,
     if (v0.imag() != 0.0) log << " (Im Sigma " << v0.imag() << " Ry)";
     log << "; edge " << edge * ev_per_ry << " eV; gamma " << gamma << " Ry\n";
     log << "    Fermi level " << m.fermi() << " Ry (" << m.fermi() * ev_per_ry
-        << " eV) above the interstitial level: electron gas of density " << interstitial_density(c)
-        << " Bohr^-3\n";
+        << " eV) above the interstitial level, " << how << " (the electron gas of the interstitial"
+        << " density " << interstitial_density(c) << " Bohr^-3 puts it at " << fermi_level(c)
+        << " Ry)\n";
     log << "    energies " << energies.front() << " .. " << energies.back() << " Ry, "
         << energies.size() << " points\n";
 }
@@ -211,22 +213,23 @@ void all_points(const sc_context& c, psgen_tables& tb) {
 
 psgen_tables compute_self_consistent(const psgen_input& p, std::ostream& log) {
     const sc_setup s = set_up(p);
-    const double fermi = fermi_level(s.cluster);
+    photo_model model(s.cluster, exchange_of(p.exchange));
+    const fermi_estimate fermi = estimate_fermi_level(p.fermi, p.fermi_given, s.cluster, model);
+    model.set_fermi(fermi.level);
     psgen_tables tb;
-    tb.energies = p.near_edge ? near_edge_energies(*p.near_edge, fermi) : p.energies;
+    tb.energies = p.near_edge ? near_edge_energies(*p.near_edge, fermi.level) : p.energies;
     check_energies(tb.energies);
-    const photo_model model(s.cluster, exchange_of(p.exchange), fermi);
     const atom_orbital& corb = find_orbital(s.ground, s.core);
     const double edge = p.edge_given ? p.edge : -2.0 * corb.state.e;
     const int z1 = static_cast<int>(p.types[0].z);
     const sc_context c{p,     tb.energies,
                        model, {&s.ground.grid, &corb.state.p, s.core.l, s.core.electrons},
                        edge,  damping(p, z1)};
-    report(log, p, s.cluster, model, tb.energies, edge, c.gamma);
+    report(log, p, s.cluster, model, fermi.how, tb.energies, edge, c.gamma);
     for (const auto& t : s.cluster.types) tb.rmt.push_back(t.rmt);
     tb.gamma = c.gamma;
     tb.edge = edge;
-    tb.fermi = fermi;
+    tb.fermi = fermi.level;
     all_points(c, tb);
     set_lcut(p, tb);
     return tb;
