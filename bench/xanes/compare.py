@@ -206,8 +206,9 @@ def main():
     r, shift = best_shift(em, mm, ec, mc, e0m - e0c, a.span)
 
     print("measured  %s: E0 %.2f eV" % (a.measured, e0m))
-    print("computed  %s: E0 %.2f eV above its zero%s, FWHM %.2f eV" % (
-        a.computed, e0c, "" if ef is None else ", cut at E_F %.2f eV" % ef, a.fwhm))
+    where = " above its zero" if a.computed.endswith(".sig") else ""
+    print("computed  %s: E0 %.2f eV%s%s, FWHM %.2f eV" % (
+        a.computed, e0c, where, "" if ef is None else ", cut at E_F %.2f eV" % ef, a.fwhm))
     print("shift     %.2f eV (computed E0 at %.2f eV; E0 difference %+.2f eV)" % (
         shift, e0c + shift, e0c + shift - e0m))
     print("pearson_r %.4f over E0%+g..E0%+g eV (%d measured points)" % (
