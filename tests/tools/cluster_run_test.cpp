@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/capacities.hpp"
 #include "edges.hpp"
 #include "support/run_program.hpp"
 
@@ -92,6 +93,7 @@ TEST(cluster_run, bad_inputs_end_with_one_line_and_nothing_written) {
         {"close.xyz --absorber Fe --radius 3", 1, "0.300 A apart (closer than 0.5 A)"},
         {"seven.xyz --absorber 1 --radius 3", 1, "needs 7 phase sets"},
         {"cu.cif --absorber Cu1 --radius 1", 1, "no atom lies within --radius 1.000 A"},
+        {"cu.cif --absorber Cu1 --radius 3 --grid coarse", 1, "--grid coarse"},
     };
     for (const case_& c : cases) {
         const tool_run r = run_in(d, cluster_cmd(c.args + " --deck deck.in --psgen ps.in"));
@@ -154,11 +156,20 @@ TEST(cluster_run, fcc_copper_from_cif_to_spectrum) {
     // The psgen input: the self-consistent model on the deck's atoms, a Cu type per phase set,
     // and the Cu K edge of the X-ray Data Booklet.
     const std::string psgen = read_file(d / "cu.psgen");
-    for (const char* line :
-         {"\nmodel self-consistent\ndeck deck.in\n",
-          "\ntype Cu   # set 1: the absorber (core hole)\n",
-          "\ntype Cu   # set 2; nearest neighbour 2.5562 A\n", "\nedge K\n", "\nedge_ev 8979 "})
+    // The near-edge grid by default, the wide one with --grid exafs.
+    const std::string near_edge = "\ngrid near-edge 5 100 " + std::to_string(NER_) + " ";
+    for (const std::string line : {"\nmodel self-consistent\ndeck deck.in\n",
+                                   "\ntype Cu   # set 1: the absorber (core hole)\n",
+                                   "\ntype Cu   # set 2; nearest neighbour 2.5562 A\n",
+                                   "\nedge K\n", "\nedge_ev 8979 ", near_edge.c_str()})
         EXPECT_NE(psgen.find(line), std::string::npos) << line << "\n" << psgen;
+    const tool_run x =
+        run_in(d, cluster_cmd("cu_fcc.cif --absorber Cu1 --radius 3 --deck dx.in --psgen x.psgen "
+                              "--grid exafs"));
+    ASSERT_EQ(x.status, 0) << x.err;
+    const std::string exafs = read_file(d / "x.psgen");
+    EXPECT_NE(exafs.find("\nenergies 0.3 36 70 k\n"), std::string::npos) << exafs;
+    EXPECT_EQ(exafs.find("grid"), std::string::npos) << exafs;
     EXPECT_DOUBLE_EQ(edge_energy(29, edge::k), 8979.0);
     EXPECT_DOUBLE_EQ(edge_energy(26, edge::l3), 706.8);
     EXPECT_EQ(edge_energy(92 + 1, edge::k), 0.0);

@@ -49,6 +49,12 @@ edge parse_edge(const std::string& v) {
     wrong("--edge " + v + ": the edge must be K or L3");
 }
 
+// --grid near-edge (the default) or exafs; true for exafs.
+bool parse_grid(const std::string& v) {
+    if (v == "near-edge" || v == "exafs") return v == "exafs";
+    wrong("--grid " + v + ": the grid must be near-edge or exafs");
+}
+
 bool same_file(const std::string& a, const std::string& b) {
     namespace fs = std::filesystem;
     std::error_code e1, e2;
@@ -120,9 +126,11 @@ std::vector<std::pair<std::string, std::string>> data_files(const structure& s, 
               std::to_string(abs.z) + "); it covers K for Z = 3 to 92, L3 for Z = 10 to 92");
     const deck_names names = names_for(s.name, abs.element, o.e);
     if (!o.deck.empty()) files.push_back({o.deck, deck_text(cl, names, o.e, e_ev)});
+    run_defaults d;
+    d.exafs_grid = o.exafs_grid;
     if (!o.psgen.empty())
         files.push_back({o.psgen, psgen_text(cl, names, o.e, e_ev, deck_for_psgen(o),
-                                             s.path + ", absorber " + who_text(s, absorber))});
+                                             s.path + ", absorber " + who_text(s, absorber), d)});
     return files;
 }
 
@@ -150,6 +158,8 @@ options parse_options(const std::vector<std::string>& args) {
             o.psgen = value_after(args, i);
         } else if (a == "--edge") {
             o.e = parse_edge(value_after(args, i));
+        } else if (a == "--grid") {
+            o.exafs_grid = parse_grid(value_after(args, i));
         } else if (a.size() > 1 && a[0] == '-') {
             wrong(a + ": unknown option (korva-cluster --help lists them)");
         } else if (o.structure.empty()) {
@@ -196,7 +206,7 @@ namespace korva::cluster {
 
 std::string_view help_text() {
     return R"(usage: korva-cluster STRUCTURE --absorber WHO --radius R [--max-atoms N]
-                     [--deck FILE] [--psgen FILE] [--edge K|L3]
+                     [--deck FILE] [--psgen FILE] [--edge K|L3] [--grid near-edge|exafs]
 
 Cuts a cluster around an absorbing atom out of a structure file and prints the answers to the
 KORVA deck's prompts 4 and 5: the atom count, then one line `x y z iph / El d` per atom (Angstrom,
@@ -216,6 +226,9 @@ STRUCTURE     small-molecule CIF (symmetry from the listed operations, else the 
 --psgen FILE  writes a korva-psgen input for the cluster's phase sets (needs --deck: its
               self-consistent potential comes from the deck's atoms)
 --edge        K (default) or L3: the edge of the deck and psgen input
+--grid        near-edge (default): the psgen energies resolve the edge, from 5 eV below the
+              Fermi level korva-psgen finds to 100 eV above it; exafs: the wide grid 0.3 to
+              36 Ry of the extended fine structure
 
 Phase sets: 1 is the absorber alone (it carries the core hole), then one per element in order
 of first appearance by distance; the program holds at most 6.
@@ -231,7 +244,9 @@ Defaults of --deck and --psgen (a K edge):
   prompt 11, 12   k from 3 to 11 1/A in steps of 0.05; no energy shift (0)
   psgen           model self-consistent on the deck's atoms (deck: the --deck file, relative to
                   the psgen input's folder, where korva-psgen is to run); one type per phase
-                  set (its element); energies 0.3 to 36 Ry, 70 points even in k; lmax 12;
+                  set (its element); grid near-edge 5 100 N (5 eV below to 100 eV above
+                  the Fermi level, even in k, N the program's energy capacity; --grid exafs:
+                  energies 0.3 to 36 Ry, 70 points even in k); lmax 12;
                   edge K or L3; edge_ev from the X-ray Data Booklet (Bearden and Burr) table of
                   K and L3 energies, Z = 3 to 92; damping half the level's tabulated width
                   (gamma 0.07 Ry for an absorber below Ne, which the table lacks)

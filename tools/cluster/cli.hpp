@@ -19,6 +19,7 @@ struct options {
     std::string deck;   // empty: no deck
     std::string psgen;  // empty: no psgen input
     edge e = edge::k;
+    bool exafs_grid = false;  // --grid exafs: the psgen input's wide grid
     bool help = false;
 };
 

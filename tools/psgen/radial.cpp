@@ -80,7 +80,7 @@ radial_boundary integrate_to_sphere(const radial_potential& v, double rmt, cdoub
     };
 
     // Nuclear charge seen by the start series, from the potential itself: V ~ -2 Z/r near 0.
-    const double zeff = -0.5 * r0 * v(r0);
+    const double zeff = -0.5 * r0 * v(r0).real();
     auto start = [&](int i) {
         const double r = std::exp(x0 + i * h);
         return cdouble(std::pow(r, l + 0.5) * (1.0 - zeff * r / (l + 1)), 0.0);
