@@ -46,14 +46,14 @@ TEST(xas_normalise, a_synthetic_edge_has_its_known_step) {
     }
 
     // A computed spectrum: no pre-edge line, so the edge without its line has the same step.
-    for (std::size_t i = 0; i < e.size(); ++i)
-        mu[i] -= edge.p0 + edge.p1 * (e[i] - edge.e0);
+    for (std::size_t i = 0; i < e.size(); ++i) mu[i] -= edge.p0 + edge.p1 * (e[i] - edge.e0);
     normalise_ranges computed;
     computed.pre_edge = false;
     EXPECT_NEAR(normalise(e, mu, computed).step, edge.j, 1e-9 * edge.j);
 
     // A spectrum that ends before the post-edge range cannot be normalised with it.
-    const std::vector<double> short_e(e.begin(), e.begin() + 600), short_mu(mu.begin(), mu.begin() + 600);
+    const std::vector<double> short_e(e.begin(), e.begin() + 600),
+        short_mu(mu.begin(), mu.begin() + 600);
     EXPECT_THROW(normalise(short_e, short_mu), normalise_error);
 }
 

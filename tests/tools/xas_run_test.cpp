@@ -31,8 +31,8 @@ struct tool_run {
 };
 
 tool_run xas_in(const fs::path& dir, const std::string& args) {
-    const std::string cmd = "cd '" + dir.string() + "' && '" + KORVA_XAS_BINARY + "' " + args +
-                            " > out.txt 2> err.txt";
+    const std::string cmd =
+        "cd '" + dir.string() + "' && '" + KORVA_XAS_BINARY + "' " + args + " > out.txt 2> err.txt";
     const int raw = std::system(cmd.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), read_file(dir / "out.txt"),
             read_file(dir / "err.txt")};
@@ -67,8 +67,10 @@ xdi_file read_xdi(const fs::path& p) {
     for (std::string line; std::getline(in, line);) {
         if (line.starts_with("#") && !x.end_of_fields) {
             const auto colon = line.find(": ");
-            if (line == "# ///") x.end_of_fields = true;
-            else if (colon != std::string::npos) x.fields[line.substr(2, colon - 2)] = line.substr(colon + 2);
+            if (line == "# ///")
+                x.end_of_fields = true;
+            else if (colon != std::string::npos)
+                x.fields[line.substr(2, colon - 2)] = line.substr(colon + 2);
         } else if (line.starts_with("#")) {
             x.comments.push_back(line);
         } else {
@@ -81,7 +83,9 @@ xdi_file read_xdi(const fs::path& p) {
     return x;
 }
 
-bool update_expected() { return std::getenv("KORVA_UPDATE_EXPECTED") != nullptr; }
+bool update_expected() {
+    return std::getenv("KORVA_UPDATE_EXPECTED") != nullptr;
+}
 
 // The stored files were checked by hand: E_F at 8979 eV, the edge rising through 0.5 within a
 // few eV of it, the normalised spectrum oscillating about 1 above it, the summary's widths.
@@ -92,7 +96,8 @@ TEST(xas_run, the_copper_example_gives_its_stored_spectrum) {
     EXPECT_EQ(r.err, "");
     if (update_expected()) {
         fs::create_directories(expected_dir);
-        fs::copy_file(d / "cu.xdi", expected_dir / "cu_k.xdi", fs::copy_options::overwrite_existing);
+        fs::copy_file(d / "cu.xdi", expected_dir / "cu_k.xdi",
+                      fs::copy_options::overwrite_existing);
         write_file(expected_dir / "cu_k_stdout.txt", r.out);
     }
     EXPECT_EQ(r.out, read_file(expected_dir / "cu_k_stdout.txt"));

@@ -112,9 +112,9 @@ grid_spectrum gaussian(const grid_spectrum& s, double fwhm) {
     std::vector<double> w;
     for (std::size_t k = 0; static_cast<double>(k) * h <= gaussian_reach * width + h; ++k) {
         const double kd = static_cast<double>(k);
-        w.push_back(k == 0 ? std::erf(0.5 * h / width)
-                           : 0.5 * (std::erf((kd + 0.5) * h / width) -
-                                    std::erf((kd - 0.5) * h / width)));
+        w.push_back(
+            k == 0 ? std::erf(0.5 * h / width)
+                   : 0.5 * (std::erf((kd + 0.5) * h / width) - std::erf((kd - 0.5) * h / width)));
     }
     const std::size_t n = s.mu.size();
     grid_spectrum out{s.x0, s.step, std::vector<double>(n, 0.0)};
@@ -123,7 +123,8 @@ grid_spectrum gaussian(const grid_spectrum& s, double fwhm) {
         const std::size_t hi = std::min(n - 1, i + w.size() - 1);
         for (std::size_t j = lo; j <= hi; ++j) out.mu[i] += s.mu[j] * w[i > j ? i - j : j - i];
     }
-    add_end_tails(s, [&](double d, bool) { return 0.5 * std::erfc(d / width); }, out.mu);
+    add_end_tails(
+        s, [&](double d, bool) { return 0.5 * std::erfc(d / width); }, out.mu);
     return out;
 }
 

@@ -13,7 +13,9 @@ namespace korva::xas {
 
 namespace {
 
-[[noreturn]] void wrong(const std::string& what) { throw xas_error(exit_wrong_value, what); }
+[[noreturn]] void wrong(const std::string& what) {
+    throw xas_error(exit_wrong_value, what);
+}
 
 std::string value_after(const std::vector<std::string>& args, std::size_t& i) {
     if (i + 1 >= args.size()) wrong(args[i] + ": a value must follow");
@@ -106,7 +108,8 @@ options parse_options(const std::vector<std::string>& args) {
             return o;
         }
         if (valued_option(args, i, o)) continue;
-        if (a.size() > 1 && a[0] == '-') wrong(a + ": unknown option (korva-xas --help lists them)");
+        if (a.size() > 1 && a[0] == '-')
+            wrong(a + ": unknown option (korva-xas --help lists them)");
         if (!o.deck.empty()) wrong(a + ": one deck only");
         o.deck = a;
     }

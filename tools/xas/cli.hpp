@@ -19,10 +19,10 @@ constexpr double max_fermi = 100.0;       // Ry, either sign
 struct options {
     std::string deck;
     std::string out;
-    std::string png, svg;          // empty: no picture
-    std::optional<double> fermi;   // Ry, overrides the data files' headers
+    std::string png, svg;         // empty: no picture
+    std::optional<double> fermi;  // Ry, overrides the data files' headers
     std::optional<std::string> element, edge;
-    double resolution = 1.0;       // eV, Gaussian FWHM
+    double resolution = 1.0;  // eV, Gaussian FWHM
     std::optional<double> final_scale;
     bool help = false;
 };

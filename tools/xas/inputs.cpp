@@ -12,7 +12,9 @@ namespace korva::xas {
 
 namespace {
 
-[[noreturn]] void unreadable(const std::string& what) { throw xas_error(exit_unreadable, what); }
+[[noreturn]] void unreadable(const std::string& what) {
+    throw xas_error(exit_unreadable, what);
+}
 
 std::optional<double> number(std::string_view s) {
     double v = 0.0;
@@ -58,8 +60,9 @@ void check_curve(const plot::curve& c, const std::string& path, int n) {
 computed_spectrum read_sig(const std::string& path, int lcore) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        unreadable(path + ": cannot be opened; korva-xas runs in the folder of a finished korva "
-                          "run whose deck asks for the cross-section plot (IF1 > 0)");
+        unreadable(path +
+                   ": cannot be opened; korva-xas runs in the folder of a finished korva "
+                   "run whose deck asks for the cross-section plot (IF1 > 0)");
     std::ostringstream warnings;  // commands a drawing needs and korva-xas does not
     plot::plot_file f;
     try {

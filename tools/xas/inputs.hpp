@@ -34,11 +34,11 @@ computed_spectrum read_sig(const std::string& path, int lcore);
 
 // The fields of a korva-psgen comment line korva-xas uses; each empty when the line lacks it.
 struct data_header {
-    std::optional<double> fermi;     // "| E_F <value> Ry"
-    std::optional<double> gamma;     // "| gamma <value> Ry": the damping, half the level width
-    std::optional<int> z;            // Z of the first type (phase set 1: the absorber)
-    std::optional<std::string> edge; // "edge K" of the model field
-    std::string exchange;            // "exchange dirac-hara", "exchange hedin-lundqvist", ...
+    std::optional<double> fermi;      // "| E_F <value> Ry"
+    std::optional<double> gamma;      // "| gamma <value> Ry": the damping, half the level width
+    std::optional<int> z;             // Z of the first type (phase set 1: the absorber)
+    std::optional<std::string> edge;  // "edge K" of the model field
+    std::string exchange;             // "exchange dirac-hara", "exchange hedin-lundqvist", ...
 };
 
 data_header parse_data_header(std::string_view line);

@@ -33,8 +33,8 @@ double largest_derivative(const std::vector<double>& e, const std::vector<double
     double largest = -std::numeric_limits<double>::infinity();
     for (std::size_t i = 1; i + 1 < e.size(); ++i) {
         const double a = e[i] - e[i - 1], b = e[i + 1] - e[i];
-        const double d = (a * a * mu[i + 1] - b * b * mu[i - 1] + (b * b - a * a) * mu[i]) /
-                         (a * b * (a + b));
+        const double d =
+            (a * a * mu[i + 1] - b * b * mu[i - 1] + (b * b - a * a) * mu[i]) / (a * b * (a + b));
         if (d > largest) largest = d, best = i;
     }
     return e[best];
@@ -61,8 +61,7 @@ std::vector<double> fit_polynomial(const std::vector<double>& e, const std::vect
         for (std::size_t k = 0; k < p; ++k, power *= t) gsl_matrix_set(x.get(), r, k, power);
         gsl_vector_set(y.get(), r, mu[in[r]]);
     }
-    auto work = std::unique_ptr<gsl_multifit_linear_workspace,
-                                decltype(&gsl_multifit_linear_free)>(
+    auto work = std::unique_ptr<gsl_multifit_linear_workspace, decltype(&gsl_multifit_linear_free)>(
         gsl_multifit_linear_alloc(in.size(), p), gsl_multifit_linear_free);
     double chisq = 0.0;
     gsl_multifit_linear(x.get(), y.get(), c.get(), cov.get(), &chisq, work.get());

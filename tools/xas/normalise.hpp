@@ -22,12 +22,12 @@ struct normalise_ranges {
 };
 
 struct normalisation {
-    double e0 = 0.0;                        // eV
-    double step = 0.0;                      // in the unit of mu
-    std::array<double, 2> pre{0.0, 0.0};    // line: pre[0] + pre[1] (E - E0)
+    double e0 = 0.0;                            // eV
+    double step = 0.0;                          // in the unit of mu
+    std::array<double, 2> pre{0.0, 0.0};        // line: pre[0] + pre[1] (E - E0)
     std::array<double, 3> post{0.0, 0.0, 0.0};  // quadratic in (E - E0)
-    double post_lo = 0.0, post_hi = 0.0;    // the post-edge range used, eV relative to E0
-    std::vector<double> mu;                 // (mu - line) / step
+    double post_lo = 0.0, post_hi = 0.0;        // the post-edge range used, eV relative to E0
+    std::vector<double> mu;                     // (mu - line) / step
 };
 
 // A spectrum that cannot be normalised: too few points in a range, a step that is not positive.

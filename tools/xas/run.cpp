@@ -29,8 +29,12 @@ constexpr double hedin_lundqvist_scale = 0.0;
 // in shortest round-trip form from one value.
 constexpr double same_fermi = 1e-9;
 
-[[noreturn]] void wrong(const std::string& what) { throw xas_error(exit_wrong_value, what); }
-[[noreturn]] void unreadable(const std::string& what) { throw xas_error(exit_unreadable, what); }
+[[noreturn]] void wrong(const std::string& what) {
+    throw xas_error(exit_wrong_value, what);
+}
+[[noreturn]] void unreadable(const std::string& what) {
+    throw xas_error(exit_unreadable, what);
+}
 
 std::string g(double v, int digits = 6) {
     char buf[48];
@@ -83,7 +87,8 @@ void choose_fermi(const options& o, const run_data& r, choices& c) {
     }
     if (r.ps.fermi && r.xs.fermi && std::abs(*r.ps.fermi - *r.xs.fermi) > same_fermi)
         wrong(ps + " and " + xs + ": their Fermi levels differ (" + g(*r.ps.fermi, 17) + " and " +
-              g(*r.xs.fermi, 17) + " Ry): they come from different korva-psgen runs; remake "
+              g(*r.xs.fermi, 17) +
+              " Ry): they come from different korva-psgen runs; remake "
               "them, or choose one with --fermi");
     if (!r.ps.fermi && !r.xs.fermi)
         unreadable(ps + ": its first line has no E_F field (nor has " + xs +
@@ -103,8 +108,10 @@ void check_fermi(const run_data& r, choices& c) {
               ") is not below the last computed energy, " + g(e.back()) + " Ry of " + r.sig +
               ": nothing above it to absorb");
     if (c.p.fermi_ry < e.front())
-        c.warnings.push_back("E_F = " + g(c.p.fermi_ry) + " Ry lies below the first computed "
-                             "energy, " + g(e.front()) + " Ry: the spectrum starts above it");
+        c.warnings.push_back("E_F = " + g(c.p.fermi_ry) +
+                             " Ry lies below the first computed "
+                             "energy, " +
+                             g(e.front()) + " Ry: the spectrum starts above it");
 }
 
 void choose_identity(const options& o, const run_data& r, choices& c) {
@@ -119,8 +126,7 @@ void choose_identity(const options& o, const run_data& r, choices& c) {
                    "give --element");
     }
     const std::optional<std::string> edge = h.edge ? h.edge : r.xs.edge;
-    if (!o.edge && !edge)
-        unreadable(r.d.psfile + ": its first line names no edge; give --edge");
+    if (!o.edge && !edge) unreadable(r.d.psfile + ": its first line names no edge; give --edge");
     c.edge = o.edge ? *o.edge : *edge;
     c.exchange = !h.exchange.empty() ? h.exchange : r.xs.exchange;
 }
@@ -155,22 +161,20 @@ std::vector<xdi_field> xdi_fields(const options& o, const run_data& r, const cho
             {"Korva.exchange", c.exchange.empty() ? "not named" : c.exchange},
             {"Korva.edge_energy", g(c.p.edge_ev) + " eV (ENE, the photon energy of E_F)"},
             {"Korva.fermi_level", g(c.p.fermi_ry, 10) + " Ry (" + c.fermi_source + ")"},
-            {"Korva.fermi_cut", "1/2 + arctan((E - E_F)/gamma)/pi, gamma " +
-                                    g(c.p.gamma_ry * ev_per_ry, 4) + " eV"},
+            {"Korva.fermi_cut",
+             "1/2 + arctan((E - E_F)/gamma)/pi, gamma " + g(c.p.gamma_ry * ev_per_ry, 4) + " eV"},
             {"Korva.final_width", "arctangent law of Bunau and Joly 2009, Gamma_max " +
-                                      g(w.gamma_max) + " eV x " + g(c.p.final_scale) +
-                                      ", E_cent " + g(w.e_cent) + " eV, E_larg " +
-                                      g(w.e_larg) + " eV"},
+                                      g(w.gamma_max) + " eV x " + g(c.p.final_scale) + ", E_cent " +
+                                      g(w.e_cent) + " eV, E_larg " + g(w.e_larg) + " eV"},
             {"Korva.resolution", g(c.p.resolution) + " eV (Gaussian FWHM)"},
-            {"Korva.grid", g(grid_step) + " eV"},
+            {"Korva.grid", g(s.step, 4) + " eV"},
             {"Korva.e0", g(n.e0, 8) + " eV"},
             {"Korva.edge_step", g(n.step, 6) + " Mbarn"},
-            {"Korva.normalisation", "no pre-edge line; post-edge quadratic E0+" +
-                                        g(n.post_lo, 4) + "..E0+" + g(n.post_hi, 4) + " eV"}};
+            {"Korva.normalisation", "no pre-edge line; post-edge quadratic E0+" + g(n.post_lo, 4) +
+                                        "..E0+" + g(n.post_hi, 4) + " eV"}};
 }
 
-std::string summary(const options& o, const run_data& r, const choices& c,
-                    const xas_spectrum& s) {
+std::string summary(const options& o, const run_data& r, const choices& c, const xas_spectrum& s) {
     std::ostringstream os;
     const auto& e = r.spectrum.e_ry;
     os << "korva-xas: " << o.deck << ", " << r.sig << " (" << r.spectrum.channels
@@ -183,7 +187,7 @@ std::string summary(const options& o, const run_data& r, const choices& c,
     os << "  final state  arctangent width, Gamma_max " << g(c.p.law.gamma_max) << " eV x "
        << g(c.p.final_scale) << " (exchange " << (c.exchange.empty() ? "not named" : c.exchange)
        << ")\n";
-    os << "  resolution   Gaussian FWHM " << g(c.p.resolution) << " eV; grid " << g(grid_step)
+    os << "  resolution   Gaussian FWHM " << g(c.p.resolution) << " eV; grid " << g(s.step, 4)
        << " eV, " << s.energy.size() << " points, " << g(s.energy.front(), 8) << ".."
        << g(s.energy.back(), 8) << " eV\n";
     os << "  edge         E0 " << g(s.norm.e0, 8) << " eV, edge step " << g(s.norm.step)
@@ -197,8 +201,7 @@ std::string summary(const options& o, const run_data& r, const choices& c,
 }
 
 std::vector<std::pair<std::string, std::string>> outputs(const options& o, const run_data& r,
-                                                         const choices& c,
-                                                         const xas_spectrum& s) {
+                                                         const choices& c, const xas_spectrum& s) {
     std::vector<std::pair<std::string, std::string>> files;
     files.push_back({o.out, xdi_text(xdi_fields(o, r, c, s),
                                      "KORVA XANES, normalised to an edge step of 1 by korva-xas",
