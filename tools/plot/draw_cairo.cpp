@@ -5,6 +5,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <numbers>
+#include <string>
 #include <vector>
 
 namespace korva::plot {
@@ -103,6 +104,30 @@ void write_png(const scene& s, const std::string& path) {
         drawn == CAIRO_STATUS_SUCCESS ? cairo_surface_write_to_png(surface, path.c_str()) : drawn;
     cairo_surface_destroy(surface);
     check(written, path);
+}
+
+namespace {
+
+cairo_status_t append_bytes(void* closure, const unsigned char* data, unsigned int length) {
+    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+std::string png_bytes(const scene& s) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, s.width, s.height);
+    cairo_t* cr = cairo_create(surface);
+    draw(cr, s);
+    cairo_status_t drawn = cairo_status(cr);
+    cairo_destroy(cr);
+    std::string bytes;
+    cairo_status_t written = drawn == CAIRO_STATUS_SUCCESS
+                                 ? cairo_surface_write_to_png_stream(surface, append_bytes, &bytes)
+                                 : drawn;
+    cairo_surface_destroy(surface);
+    check(written, "the PNG image");
+    return bytes;
 }
 
 void write_pdf(const scene& s, const std::string& path) {

@@ -1,0 +1,225 @@
+// korva-xas as a user runs it: the copper example's finished run to its stored XDI file and
+// summary, the XDI read back by a plain reader, the Fermi level from the data files' headers,
+// pictures, and bad input refused with one line, its exit status and no file written.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/run_program.hpp"
+
+namespace korva::xas {
+namespace {
+
+namespace fs = std::filesystem;
+using test::read_file;
+using test::write_file;
+
+const fs::path source = KORVA_SOURCE_DIR;
+const fs::path expected_dir = source / "tests/tools/data/xas";
+
+struct tool_run {
+    int status = -1;
+    std::string out, err;
+};
+
+tool_run xas_in(const fs::path& dir, const std::string& args) {
+    const std::string cmd =
+        "cd '" + dir.string() + "' && '" + KORVA_XAS_BINARY + "' " + args + " > out.txt 2> err.txt";
+    const int raw = std::system(cmd.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), read_file(dir / "out.txt"),
+            read_file(dir / "err.txt")};
+}
+
+// The cu-k example's deck and data in a scratch folder, run by korva once for all the tests.
+const fs::path& finished_run() {
+    static const fs::path dir = [] {
+        const fs::path d = test::scratch_dir("xas_cu_k");
+        test::copy_deck_and_data(source / "examples/cu-k", d);
+        const test::program_run r = test::run_in(d, read_file(d / "deck.in"));
+        EXPECT_EQ(r.status, 0) << r.err;
+        return d;
+    }();
+    return dir;
+}
+
+// An XDI file as a plain reader sees it: "# Name: value" fields before "# ///", then the
+// comment lines, then rows of numbers.
+struct xdi_file {
+    std::string version;
+    std::map<std::string, std::string> fields;
+    bool end_of_fields = false;
+    std::vector<std::string> comments;
+    std::vector<std::vector<double>> rows;
+};
+
+xdi_file read_xdi(const fs::path& p) {
+    xdi_file x;
+    std::ifstream in(p);
+    std::getline(in, x.version);
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("#") && !x.end_of_fields) {
+            const auto colon = line.find(": ");
+            if (line == "# ///")
+                x.end_of_fields = true;
+            else if (colon != std::string::npos)
+                x.fields[line.substr(2, colon - 2)] = line.substr(colon + 2);
+        } else if (line.starts_with("#")) {
+            x.comments.push_back(line);
+        } else {
+            std::istringstream is(line);
+            std::vector<double> row;
+            for (double v; is >> v;) row.push_back(v);
+            x.rows.push_back(row);
+        }
+    }
+    return x;
+}
+
+// "" when the texts are equal, else the first line where they differ (a whole spectrum is too
+// long for a failure message).
+std::string first_difference(const std::string& a, const std::string& b) {
+    std::istringstream ia(a), ib(b);
+    std::string la, lb;
+    for (int n = 1;; ++n) {
+        const bool more_a = static_cast<bool>(std::getline(ia, la));
+        const bool more_b = static_cast<bool>(std::getline(ib, lb));
+        if (!more_a && !more_b) return "";
+        if (more_a != more_b || la != lb)
+            return "line " + std::to_string(n) + ": \"" + la + "\" against \"" + lb + "\"";
+    }
+}
+
+bool update_expected() {
+    return std::getenv("KORVA_UPDATE_EXPECTED") != nullptr;
+}
+
+// The stored files were checked by hand: E_F at 8979 eV, the edge rising through 0.5 within a
+// few eV of it, the normalised spectrum oscillating about 1 above it, the summary's widths.
+TEST(xas_run, the_copper_example_gives_its_stored_spectrum) {
+    const fs::path d = finished_run();
+    const tool_run r = xas_in(d, "deck.in -o cu.xdi --fermi 0.6 --png cu.png --svg cu.svg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    if (update_expected()) {
+        fs::create_directories(expected_dir);
+        fs::copy_file(d / "cu.xdi", expected_dir / "cu_k.xdi",
+                      fs::copy_options::overwrite_existing);
+        write_file(expected_dir / "cu_k_stdout.txt", r.out);
+    }
+    EXPECT_EQ(r.out, read_file(expected_dir / "cu_k_stdout.txt"));
+    EXPECT_EQ(first_difference(read_file(d / "cu.xdi"), read_file(expected_dir / "cu_k.xdi")), "")
+        << "cu.xdi against tests/tools/data/xas/cu_k.xdi";
+
+    const xdi_file x = read_xdi(d / "cu.xdi");
+    EXPECT_EQ(x.version, "# XDI/1.0 KORVA/12.2023");
+    EXPECT_EQ(x.fields.at("Column.1"), "energy eV");
+    EXPECT_EQ(x.fields.at("Column.2"), "mu");
+    EXPECT_EQ(x.fields.at("Element.symbol"), "Cu");
+    EXPECT_EQ(x.fields.at("Element.edge"), "K");
+    EXPECT_EQ(x.fields.at("Korva.resolution"), "1 eV (Gaussian FWHM)");
+    ASSERT_TRUE(x.end_of_fields);
+    ASSERT_FALSE(x.comments.empty());
+    EXPECT_EQ(x.comments.back(), "#      energy            mu");
+    ASSERT_GT(x.rows.size(), 4000u);  // 0.1 eV over 0.3..36 Ry
+    for (const auto& row : x.rows) {
+        ASSERT_EQ(row.size(), 2u);
+        ASSERT_TRUE(std::isfinite(row[0]) && std::isfinite(row[1]));
+    }
+    EXPECT_NEAR(x.rows[1][0] - x.rows[0][0], 0.1, 1e-9);
+
+    EXPECT_EQ(read_file(d / "cu.png").substr(1, 3), "PNG");
+    EXPECT_NE(read_file(d / "cu.svg").find("Photon energy (eV)"), std::string::npos);
+}
+
+// The Fermi level written as the data files' header field gives what --fermi gives.
+TEST(xas_run, the_fermi_level_comes_from_the_data_files_headers) {
+    const fs::path d = test::scratch_dir("xas_headers");
+    for (const char* f : {"deck.in", "cuk_kor.sig", "cu.ps", "cu.xs"})
+        fs::copy_file(finished_run() / f, d / f);
+    for (const char* f : {"cu.ps", "cu.xs"}) {
+        std::string text = read_file(d / f);
+        text.insert(text.find('\n'), " | E_F 0.6 Ry");
+        write_file(d / f, text);
+    }
+    const tool_run r = xas_in(d, "deck.in -o headers.xdi");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("0.6 Ry (the headers of cu.ps and cu.xs)"), std::string::npos) << r.out;
+    ASSERT_EQ(xas_in(d, "deck.in -o option.xdi --fermi 0.6").status, 0);
+    const xdi_file from_headers = read_xdi(d / "headers.xdi");
+    const xdi_file from_option = read_xdi(d / "option.xdi");
+    ASSERT_FALSE(from_option.rows.empty());
+    EXPECT_TRUE(from_headers.rows == from_option.rows);
+}
+
+// Each bad input: its status, the start of its one standard-error line, nothing written.
+TEST(xas_run, bad_input_is_refused_with_nothing_written) {
+    const fs::path d = test::scratch_dir("xas_bad");
+    for (const char* f : {"deck.in", "cuk_kor.sig", "cu.ps", "cu.xs"})
+        fs::copy_file(finished_run() / f, d / f);
+    // Headers that disagree: 0.6 Ry in the phase file, 0.7 in the cross-section file.
+    const std::string ps = read_file(d / "cu.ps"), xs = read_file(d / "cu.xs");
+    write_file(d / "cu.ps", std::string(ps).insert(ps.find('\n'), " | E_F 0.6 Ry"));
+    write_file(d / "cu.xs", std::string(xs).insert(xs.find('\n'), " | E_F 0.7 Ry"));
+    std::string deck = read_file(d / "deck.in");
+    const auto p8 = deck.find("2 1 0 8979 1");
+    ASSERT_NE(p8, std::string::npos);
+    write_file(d / "if1.in", std::string(deck).replace(p8, 12, "2 0 0 8979 1"));
+    write_file(d / "ene.in", std::string(deck).replace(p8, 12, "2 1 0 0 1"));
+    write_file(d / "other.in", std::string(deck).replace(deck.find("cuk"), 3, "zzz"));
+    fs::create_directory(d / "folder.xdi");
+    struct case_ {
+        std::string args;
+        int status;
+        std::string message;
+    };
+    const std::vector<case_> cases = {
+        {"deck.in -o out.xdi --fermi 0.6 --resolution 0", 1, "--resolution 0: the resolution"},
+        {"deck.in -o out.xdi --fermi 0.6 --resolution nan", 1, "--resolution nan:"},
+        {"deck.in -o out.xdi --fermi 0.6 --resolution 300", 1, "--resolution 300:"},
+        {"deck.in -o out.xdi --fermi 0.6 --final-width -1", 1, "--final-width -1:"},
+        {"deck.in -o out.xdi --fermi inf", 1, "--fermi inf:"},
+        {"deck.in -o out.xdi --fermi 40", 1, "E_F = 40 Ry (--fermi) is not below"},
+        {"deck.in -o out.xdi --fermi 0.6 --element Xx", 1, "--element Xx:"},
+        {"deck.in -o out.xdi --fermi 0.6 --edge Q", 1, "--edge Q:"},
+        {"deck.in --fermi 0.6", 1, "-o OUT.xdi is required"},
+        {"deck.in -o out.xdi", 1, "cu.ps and cu.xs: their Fermi levels differ"},
+        {"ene.in -o out.xdi --fermi 0.6", 1, "ene.in: ENE = 0 (prompt 8)"},
+        {"missing.in -o out.xdi --fermi 0.6", 2, "missing.in"},
+        {"if1.in -o out.xdi --fermi 0.6", 2, "if1.in: IF1 = 0 (prompt 8)"},
+        {"other.in -o out.xdi --fermi 0.6", 2, "zzz_kor.sig: cannot be opened"},
+        {"deck.in -o folder.xdi --fermi 0.6", 3, "cannot write folder.xdi"},
+        {"deck.in -o out.xdi --png nowhere/out.png --fermi 0.6", 3, "cannot write nowhere/out.png"},
+    };
+    for (const case_& c : cases) {
+        const tool_run r = xas_in(d, c.args);
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+        EXPECT_EQ(r.out, "") << c.args;
+        EXPECT_TRUE(r.err.starts_with("korva-xas: " + c.message)) << c.args << "\n" << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.args;
+        EXPECT_FALSE(fs::exists(d / "out.xdi")) << c.args;
+    }
+    write_file(d / "cu.xs", xs);  // E_F in one header only: used, with a warning
+    const tool_run one = xas_in(d, "deck.in -o one.xdi");
+    EXPECT_EQ(one.status, 0);
+    EXPECT_EQ(one.err,
+              "korva-xas: warning: cu.xs: its first line has no E_F field; the Fermi level of "
+              "cu.ps is used\n");
+    write_file(d / "cu.ps", ps);  // in neither
+    const tool_run none = xas_in(d, "deck.in -o out.xdi");
+    EXPECT_EQ(none.status, 2);
+    EXPECT_TRUE(none.err.starts_with("korva-xas: cu.ps: its first line has no E_F field"));
+    const tool_run help = xas_in(d, "--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.starts_with("usage: korva-xas DECK -o OUT.xdi")) << help.out;
+}
+
+}  // namespace
+}  // namespace korva::xas

@@ -1,0 +1,159 @@
+#include "cli.hpp"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+
+#include "elements.hpp"
+#include "inputs.hpp"
+#include "psgen_input.hpp"
+
+namespace korva::xas {
+
+namespace {
+
+[[noreturn]] void wrong(const std::string& what) {
+    throw xas_error(exit_wrong_value, what);
+}
+
+std::string value_after(const std::vector<std::string>& args, std::size_t& i) {
+    if (i + 1 >= args.size()) wrong(args[i] + ": a value must follow");
+    return args[++i];
+}
+
+// A finite number within [lo, hi] (lo excluded when `above`), or the option is refused.
+double bounded(const std::string& opt, const std::string& v, double lo, double hi, bool above,
+               const std::string& meaning) {
+    double x = 0.0;
+    const auto r = std::from_chars(v.data(), v.data() + v.size(), x);
+    const bool ok = r.ec == std::errc() && r.ptr == v.data() + v.size() && std::isfinite(x) &&
+                    (above ? x > lo : x >= lo) && x <= hi;
+    if (!ok) wrong(opt + " " + v + ": " + meaning);
+    return x;
+}
+
+std::string element_option(const std::string& v) {
+    try {
+        return psgen::element_symbol(psgen::parse_element(v));
+    } catch (const psgen::psgen_error&) {
+        wrong("--element " + v + ": not an element symbol or atomic number from 1 to " +
+              std::to_string(psgen::max_element));
+    }
+}
+
+std::string edge_option(std::string v) {
+    for (char& c : v) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const char* e : {"K", "L1", "L2", "L3", "M1", "M2", "M3", "M4", "M5"})
+        if (v == e) return v;
+    wrong("--edge " + v + ": the edge must be K, L1, L2, L3 or M1 to M5");
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    std::error_code e1, e2;
+    const fs::path pa = fs::weakly_canonical(a, e1), pb = fs::weakly_canonical(b, e2);
+    return (!e1 && !e2) ? pa == pb : a == b;
+}
+
+void check_outputs(const options& o) {
+    if (o.deck.empty()) wrong("no deck (korva-xas --help)");
+    if (o.out.empty()) wrong("-o OUT.xdi is required");
+    const std::vector<const std::string*> outs{&o.out, &o.png, &o.svg};
+    for (std::size_t i = 0; i < outs.size(); ++i) {
+        if (outs[i]->empty()) continue;
+        if (same_file(*outs[i], o.deck)) wrong(*outs[i] + ": the output would overwrite the deck");
+        for (std::size_t j = i + 1; j < outs.size(); ++j)
+            if (!outs[j]->empty() && same_file(*outs[i], *outs[j]))
+                wrong(*outs[i] + ": two outputs name the same file");
+    }
+}
+
+// One option with its value; false when `a` is none of them.
+bool valued_option(const std::vector<std::string>& args, std::size_t& i, options& o) {
+    const std::string& a = args[i];
+    if (a == "-o") {
+        o.out = value_after(args, i);
+    } else if (a == "--png") {
+        o.png = value_after(args, i);
+    } else if (a == "--svg") {
+        o.svg = value_after(args, i);
+    } else if (a == "--fermi") {
+        o.fermi = bounded(a, value_after(args, i), -max_fermi, max_fermi, false,
+                          "the Fermi level must be a number of Rydberg on the data files' scale");
+    } else if (a == "--element") {
+        o.element = element_option(value_after(args, i));
+    } else if (a == "--edge") {
+        o.edge = edge_option(value_after(args, i));
+    } else if (a == "--resolution") {
+        o.resolution = bounded(a, value_after(args, i), 0.0, max_resolution, true,
+                               "the resolution must be a FWHM above 0 and at most 20 eV");
+    } else if (a == "--final-width") {
+        o.final_scale = bounded(a, value_after(args, i), 0.0, max_final_scale, false,
+                                "the scale of the final-state width must lie in 0..10");
+    } else {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+options parse_options(const std::vector<std::string>& args) {
+    options o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "-h" || a == "--help") {
+            o.help = true;
+            return o;
+        }
+        if (valued_option(args, i, o)) continue;
+        if (a.size() > 1 && a[0] == '-')
+            wrong(a + ": unknown option (korva-xas --help lists them)");
+        if (!o.deck.empty()) wrong(a + ": one deck only");
+        o.deck = a;
+    }
+    check_outputs(o);
+    return o;
+}
+
+std::string_view help_text() {
+    return R"(usage: korva-xas DECK -o OUT.xdi [--fermi E_RY] [--element SYMBOL] [--edge NAME]
+                 [--resolution FWHM_EV] [--final-width SCALE] [--png FILE] [--svg FILE]
+
+Run in the folder of a finished korva run whose deck asks for the cross-section plot (IF1 > 0).
+Reads the deck, the run's PREFIX_kor.sig (the total cross-section of each final-state channel;
+their sum is the absorption) and the first lines of the two data files the deck names (the
+Fermi level E_F, the damping gamma, the absorber's element and edge, the exchange model), and
+writes the absorption against the photon energy as an XDI 1.0 file:
+
+  1. E_photon = ENE + (E - E_F) x 13.6058 eV/Ry: the Fermi level at the edge energy ENE of the
+     deck's prompt 8;
+  2. cut at E_F: times 1/2 + arctan((E - E_F)/gamma)/pi, the step broadened by the core-hole
+     Lorentzian the data already carry;
+  3. convolved with a Lorentzian whose width rises above E_F by the arctangent law of Bunau and
+     Joly (2009), Gamma_max 15 eV, E_cent 30 eV, E_larg 30 eV, then with a Gaussian of the
+     instrument's resolution; on a grid of 0.1 eV;
+  4. normalised to an edge step of 1: E0 at the largest derivative, no pre-edge line (nothing
+     else absorbs in the calculation), a post-edge quadratic from E0 + 150 eV to the end.
+
+-o OUT.xdi        the XDI file (required)
+--fermi E_RY      the Fermi level in Rydberg on the data files' energy scale, in place of the
+                  E_F field of their first lines
+--element SYMBOL  the absorber's element (default: Z of the data files' first type)
+--edge NAME       K, L1, L2, L3, M1..M5 (default: the data files' edge)
+--resolution EV   FWHM of the Gaussian, above 0 and at most 20 eV (default 1)
+--final-width S   multiplies Gamma_max of the arctangent width, 0..10 (default 1; 0 for data made
+                  with the Hedin-Lundqvist self-energy, whose phase shifts carry the losses)
+--png FILE        the normalised spectrum drawn as a PNG picture (800 x 600)
+--svg FILE        the same as SVG
+
+Standard output: one summary (E_F, the widths, E0 and the edge step, the files written).
+Exit status: 0 done; 1 a value korva-xas refuses (an option, ENE, the data files' Fermi levels
+that disagree, E_F above the computed energies, no edge step); 2 input it cannot read (the deck,
+no .sig, a data file, a first line without E_F or gamma); 3 an output it cannot write. On an
+error one line goes to standard error and no file is written.
+)";
+}
+
+}  // namespace korva::xas

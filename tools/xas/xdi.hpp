@@ -1,0 +1,21 @@
+// The XDI 1.0 text of a spectrum (energy in eV, mu), as Larch and Athena read it: the version
+// line, the header fields, the "# ///" line, a comment, the column labels and the data.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korva::xas {
+
+// "Namespace.tag" and its value, written "# Namespace.tag: value".
+struct xdi_field {
+    std::string name;
+    std::string value;
+};
+
+// The first line is "# XDI/1.0 KORVA/<version>"; Column.1 (energy eV) and Column.2 (mu) come
+// first, then `fields`. Energies with 4 decimals, mu with 8 significant digits.
+std::string xdi_text(const std::vector<xdi_field>& fields, const std::string& comment,
+                     const std::vector<double>& energy, const std::vector<double>& mu);
+
+}  // namespace korva::xas
