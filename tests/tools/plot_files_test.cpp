@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "case_text.hpp"
 #include "common/capacities.hpp"
 #include "common/units.hpp"
 #include "data_columns.hpp"
@@ -325,14 +326,22 @@ TEST_F(PlotFiles, SvgHoldsOnePathPerCurve) {
     write_svg(layout(parse(sig1)), sig);
     EXPECT_NE(sig.str().find("transform=\"rotate(-90.00 30.00 330.00)\">\u03c3 (Mbarn)</text>"),
               std::string::npos);
-    // The axis titles of chi and Fourier plot read k (Angstrom^-1) and R (Angstrom).
-    std::ostringstream c, f;
-    write_svg(layout(parse(chi)), c);
-    write_svg(layout(parse(fou)), f);
-    EXPECT_NE(c.str().find(">k (\u00c5\u207b\u00b9)</text>"), std::string::npos) << c.str();
-    EXPECT_EQ(c.str().find("4A515"), std::string::npos);
-    EXPECT_NE(f.str().find(">R (\u00c5)</text>"), std::string::npos);
-    EXPECT_EQ(f.str().find("4A515"), std::string::npos);
+    // The axis titles of chi and Fourier plot read k (Angstrom^-1) and R (Angstrom), all on the
+    // line (U+00C5, U+207B, U+00B9), every CASE control applied.
+    for (const auto& [s, shown] : {std::pair{chi, "k (\u00c5\u207b\u00b9)"}, {fou, "R (\u00c5)"}}) {
+        const plot_file p = parse(s);
+        const title& axis = p.titles.back();  // TITLE BOTTOM, the last
+        const case_text r = render_case(axis.text, axis.controls);
+        ASSERT_EQ(r.spans.size(), 1u) << s.path;
+        EXPECT_EQ(r.spans[0].utf8, shown) << s.path;
+        EXPECT_EQ(r.spans[0].shift, text_shift::none) << s.path;
+        EXPECT_TRUE(r.not_applied.empty()) << s.path;
+        std::ostringstream svg;
+        write_svg(layout(p), svg);
+        EXPECT_NE(svg.str().find(std::string(">") + shown + "</text>"), std::string::npos)
+            << s.path;
+        EXPECT_EQ(svg.str().find("4A515"), std::string::npos) << s.path;
+    }
 }
 
 std::vector<std::string> names(const plot_file& p) {
