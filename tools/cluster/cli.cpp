@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
+#include <string_view>
+#include <utility>
 
 #include "cluster.hpp"
 #include "common/capacities.hpp"
@@ -204,8 +206,11 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
 namespace korva::cluster {
 
-std::string_view help_text() {
-    return R"(usage: korva-cluster STRUCTURE --absorber WHO --radius R [--max-atoms N]
+namespace {
+
+// The text of --help; {NAT}, {NPH} and {NER} stand for the capacities of the build.
+constexpr std::string_view help_template =
+    R"(usage: korva-cluster STRUCTURE --absorber WHO --radius R [--max-atoms N]
                      [--deck FILE] [--psgen FILE] [--edge K|L3] [--grid near-edge|exafs]
 
 Cuts a cluster around an absorbing atom out of a structure file and prints the answers to the
@@ -220,8 +225,8 @@ STRUCTURE     small-molecule CIF (symmetry from the listed operations, else the 
               file order; else, for XYZ, PDB and mmCIF, an atom number (XYZ: its place in the
               file from 1; PDB and mmCIF: its serial number)
 --radius      Angstrom, above 0: shells whose nearest atom lies within R
---max-atoms   2 to 99, default 99: whole shells only, the cluster ends before the first shell
-              that does not fit (atoms within 0.001 A of one distance are one shell)
+--max-atoms   2 to {NAT}, default {NAT}: whole shells only, the cluster ends before the first
+              shell that does not fit (atoms within 0.001 A of one distance are one shell)
 --deck FILE   writes a whole deck (prompts 1 to 12) for the cluster
 --psgen FILE  writes a korva-psgen input for the cluster's phase sets (needs --deck: its
               self-consistent potential comes from the deck's atoms)
@@ -231,14 +236,14 @@ STRUCTURE     small-molecule CIF (symmetry from the listed operations, else the 
               36 Ry of the extended fine structure
 
 Phase sets: 1 is the absorber alone (it carries the core hole), then one per element in order
-of first appearance by distance; the program holds at most 6.
+of first appearance by distance; the program holds at most {NPH}.
 Standard error: notes, the shell table (distance, element, count, phase set) and the legend.
 
 Defaults of --deck and --psgen (a K edge):
   data files      NAME.ps and NAME.xs, NAME the structure file's name without its extension;
                   output prefix: the absorber's element and the edge letter (cuk, o_k, fel)
   prompt 6        lcore 0 for K (1s), 1 for L3 (2p)
-  prompt 7        TOLL_lmax 0.002, Mmax 3, EPS 0.0001, NEP 150
+  prompt 7        TOLL_lmax 0.002, Mmax 3, EPS 0.0001, NEP {NER}
   prompt 8        IOUT 2, IF1 1 (cross-section plot), IF2 0, ENE the edge energy, FAC 1
   prompt 9        ESP 2 (k^2 chi(k))
   prompt 11, 12   k from 3 to 11 1/A in steps of 0.05; no energy shift (0)
@@ -252,10 +257,21 @@ Defaults of --deck and --psgen (a K edge):
                   (gamma 0.07 Ry for an absorber below Ne, which the table lacks)
 
 Exit status: 0 done; 1 a value that cannot be used (option, absorber, partial occupancy,
-atoms closer than 0.5 A, more than 6 phase sets); 2 a structure file that cannot be read;
+atoms closer than 0.5 A, more than {NPH} phase sets); 2 a structure file that cannot be read;
 3 an output that cannot be written. On an error nothing is printed on standard output and no
 file is written.
 )";
+
+}  // namespace
+
+std::string help_text() {
+    std::string text(help_template);
+    const std::pair<std::string_view, int> capacities[] = {
+        {"{NAT}", NAT_}, {"{NPH}", NPH_}, {"{NER}", NER_}};
+    for (const auto& [mark, value] : capacities)
+        for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark, at))
+            text.replace(at, mark.size(), std::to_string(value));
+    return text;
 }
 
 }  // namespace korva::cluster
