@@ -151,9 +151,9 @@ TEST(cluster_run, fcc_copper_from_cif_to_spectrum) {
                                    "\ntype Cu   # set 2; nearest neighbour 2.5562 A\n",
                                    "\nedge K\n", "\nedge_ev 8979 ", near_edge.c_str()})
         EXPECT_NE(psgen.find(line), std::string::npos) << line << "\n" << psgen;
-    const tool_run x =
-        run_in(d, cluster_cmd("cu_fcc.cif --absorber Cu1 --radius 3 --deck dx.in --psgen x.psgen "
-                              "--grid exafs"));
+    const program_run x = run_command(
+        d, cluster_cmd("cu_fcc.cif --absorber Cu1 --radius 3 --deck dx.in --psgen x.psgen "
+                       "--grid exafs"));
     ASSERT_EQ(x.status, 0) << x.err;
     const std::string exafs = read_file(d / "x.psgen");
     EXPECT_NE(exafs.find("\nenergies 0.3 36 70 k\n"), std::string::npos) << exafs;
