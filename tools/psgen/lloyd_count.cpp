@@ -19,7 +19,7 @@ constexpr int nch = (count_lmax + 1) * (count_lmax + 1);  // channels of one ato
 constexpr double max_turn = 0.25 * pi;  // largest change of a followed phase between two points
 constexpr double e_lowest = 1e-3;       // Ry: the walk on the real axis stays within the
 constexpr double e_highest = 3.0;       // range of the Friedel curves
-constexpr double walk_step = 0.02;      // Ry: the first step of the walk on the real axis
+constexpr double walk_step = 0.01;      // Ry: the longest step of the walk on the real axis
 constexpr double finest_step = 1e-6;    // Ry
 
 struct gsl_matrix_deleter {
@@ -117,19 +117,31 @@ double largest_turn(const std::vector<cdouble>& a, const std::vector<cdouble>& b
     return most;
 }
 
+// The angles of the first points of the half circle, from pi (e_low) to 0 (e_high): even in
+// angle, and towards e_high, where the cluster's resonances lie just below the real axis, a
+// geometric sequence (each point a factor 1.5 nearer the axis than the one before, down to
+// 1e-6 of the radius) so that no resonance there turns a phase through a whole turn between two
+// points unseen.
+std::vector<double> contour_angles() {
+    constexpr int even_points = 24;
+    std::vector<double> theta;
+    for (int i = 0; i < even_points; ++i) theta.push_back(pi * (1.0 - double(i) / even_points));
+    for (double t = pi / even_points; t > 1e-6; t /= 1.5) theta.push_back(t);
+    theta.push_back(0.0);
+    return theta;
+}
+
 // The phases of the centres' determinants followed along the half circle from e_low to e_high
 // above the real axis: (2/pi) times their change, the principal phase at e_low added (the
 // states multiple scattering moves below the floor: none when the cores stay single-site).
-// Points even in angle, bisected wherever a phase turns by more than max_turn; the new points of
-// each round are computed in parallel.
+// Points at contour_angles, bisected wherever a phase turns by more than max_turn; the new
+// points of each round are computed in parallel.
 std::vector<double> contour_states(const std::vector<count_kind>& kinds,
                                    const std::vector<centre_geometry>& centres, double e_low,
                                    double e_high) {
     const double c = 0.5 * (e_low + e_high), rho = 0.5 * (e_high - e_low);
     auto at = [&](double theta) { return cdouble(c, 0.0) + rho * std::polar(1.0, theta); };
-    std::vector<double> theta;
-    constexpr int first_points = 24;
-    for (int i = 0; i <= first_points; ++i) theta.push_back(pi * (1.0 - double(i) / first_points));
+    std::vector<double> theta = contour_angles();
     std::vector<std::vector<cdouble>> d(theta.size());
     std::vector<std::size_t> todo(theta.size());
     for (std::size_t i = 0; i < todo.size(); ++i) todo[i] = i;
@@ -203,6 +215,38 @@ double valence_floor(const std::vector<count_kind>& kinds) {
     return lowest + 0.5 * (best_first + best_last) * step;
 }
 
+namespace {
+
+// The centres' followed parts at an energy of the real axis and their determinants there.
+struct walk_point {
+    double e;
+    std::vector<cdouble> d;
+    std::vector<double> ms;
+};
+
+// One step of the walk on the real axis from p to x: the determinants at x and the change of the
+// followed parts along the detour through the apex (p.e + x)/2 + i|x - p.e|/2, which passes
+// above the narrow resonances of the cluster (poles just below the axis) at half a step, so that
+// a phase that turns through a whole turn within one step is not taken for one that stands
+// still. The two ends are computed in parallel. Nothing when a leg turns a phase by more than
+// max_turn.
+std::optional<walk_point> step_to(const std::vector<count_kind>& kinds,
+                                  const std::vector<centre_geometry>& geo, const walk_point& p,
+                                  double x) {
+    const cdouble ends[2] = {cdouble(0.5 * (p.e + x), 0.5 * std::abs(x - p.e)), cdouble(x, 0.0)};
+    std::vector<cdouble> d[2];
+#pragma omp parallel for
+    for (int i = 0; i < 2; ++i) d[i] = determinants(kinds, geo, ends[i]);
+    if (largest_turn(p.d, d[0]) > max_turn || largest_turn(d[0], d[1]) > max_turn)
+        return std::nullopt;
+    walk_point q{x, d[1], p.ms};
+    for (std::size_t s = 0; s < q.ms.size(); ++s)
+        q.ms[s] += 2.0 / pi * (std::arg(d[0][s] / p.d[s]) + std::arg(d[1][s] / d[0][s]));
+    return q;
+}
+
+}  // namespace
+
 std::optional<double> lloyd_fermi_level(const std::vector<count_kind>& kinds,
                                         const std::vector<count_centre>& centres, double start) {
     if (centres.empty()) return std::nullopt;
@@ -215,31 +259,30 @@ std::optional<double> lloyd_fermi_level(const std::vector<count_kind>& kinds,
     if (!(target > 0.0)) return std::nullopt;
     const coupling_terms terms(count_lmax);
     const std::vector<centre_geometry> geo = geometries(terms, centres);
-    double e = std::clamp(start, e_lowest, e_highest);
-    std::vector<double> ms = contour_states(kinds, geo, valence_floor(kinds), e);
-    // The weighted states less the target at energy x with the followed parts ms.
-    auto excess = [&](double x, const std::vector<double>& parts) {
+    // The weighted states less the target at a point of the walk.
+    auto excess = [&](const walk_point& p) {
         double n = -target;
         for (std::size_t s = 0; s < centres.size(); ++s)
-            n += centres[s].site.weight * (friedel[s](x) + parts[s]);
+            n += centres[s].site.weight * (friedel[s](p.e) + p.ms[s]);
         return n;
     };
-    std::vector<cdouble> d = determinants(kinds, geo, e);
-    const double dir = excess(e, ms) < 0.0 ? 1.0 : -1.0;
+    const double e = std::clamp(start, e_lowest, e_highest);
+    walk_point p{e, determinants(kinds, geo, e),
+                 contour_states(kinds, geo, valence_floor(kinds), e)};
+    const double dir = excess(p) < 0.0 ? 1.0 : -1.0;
     double h = walk_step;
-    for (int steps = 0; steps < 2000; ++steps) {
-        const double x = e + dir * h;
+    for (int steps = 0; steps < 4000; ++steps) {
+        const double x = p.e + dir * h;
         if (x < e_lowest || x > e_highest) return std::nullopt;
-        const std::vector<cdouble> dx = determinants(kinds, geo, x);
-        if (largest_turn(d, dx) > max_turn && h > finest_step) {
-            h *= 0.5;
+        const std::optional<walk_point> q = step_to(kinds, geo, p, x);
+        if (!q && h > finest_step) {
+            h *= 0.5;  // a resonance: follow it in smaller steps
             continue;
         }
-        std::vector<double> mx = ms;
-        for (std::size_t s = 0; s < mx.size(); ++s) mx[s] += 2.0 / pi * std::arg(dx[s] / d[s]);
-        const double before = excess(e, ms), after = excess(x, mx);
-        if ((after >= 0.0) != (before >= 0.0)) return e + (x - e) * before / (before - after);
-        e = x, d = dx, ms = mx;
+        if (!q) return std::nullopt;
+        const double before = excess(p), after = excess(*q);
+        if ((after >= 0.0) != (before >= 0.0)) return p.e + (x - p.e) * before / (before - after);
+        p = *q;
         h = std::min(2.0 * h, walk_step);
     }
     return std::nullopt;
