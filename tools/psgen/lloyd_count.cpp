@@ -119,14 +119,14 @@ double largest_turn(const std::vector<cdouble>& a, const std::vector<cdouble>& b
 
 // The angles of the first points of the half circle, from pi (e_low) to 0 (e_high): even in
 // angle, and towards e_high, where the cluster's resonances lie just below the real axis, a
-// geometric sequence (each point a factor 1.5 nearer the axis than the one before, down to
-// 1e-6 of the radius) so that no resonance there turns a phase through a whole turn between two
-// points unseen.
+// geometric sequence (each point half as far from the axis as the one before, down to 1e-5 of
+// the radius) so that no resonance there turns a phase through a whole turn between two points
+// unseen.
 std::vector<double> contour_angles() {
-    constexpr int even_points = 24;
+    constexpr int even_points = 16;
     std::vector<double> theta;
     for (int i = 0; i < even_points; ++i) theta.push_back(pi * (1.0 - double(i) / even_points));
-    for (double t = pi / even_points; t > 1e-6; t /= 1.5) theta.push_back(t);
+    for (double t = pi / even_points; t > 1e-5; t /= 2.0) theta.push_back(t);
     theta.push_back(0.0);
     return theta;
 }
@@ -195,7 +195,7 @@ double scattering_states_at(const std::vector<count_kind>& kinds,
 }
 
 double valence_floor(const std::vector<count_kind>& kinds) {
-    constexpr double lowest = -3.0, highest = -0.2, step = 0.02;
+    constexpr double lowest = -3.0, highest = -0.2, step = 0.05;
     const int n = static_cast<int>(std::lround((highest - lowest) / step));
     std::vector<int> bound(n + 1);
 #pragma omp parallel for schedule(dynamic)
