@@ -1,9 +1,11 @@
 #include "lloyd_count.hpp"
 
+#include <gsl/gsl_errno.h>
 #include <gsl/gsl_linalg.h>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <numbers>
 
@@ -28,7 +30,16 @@ struct gsl_matrix_deleter {
 struct gsl_permutation_deleter {
     void operator()(gsl_permutation* p) const { gsl_permutation_free(p); }
 };
+struct gsl_vector_deleter {
+    void operator()(gsl_vector_complex* v) const { gsl_vector_complex_free(v); }
+};
 using complex_matrix = std::unique_ptr<gsl_matrix_complex, gsl_matrix_deleter>;
+using complex_vector = std::unique_ptr<gsl_vector_complex, gsl_vector_deleter>;
+
+// A determinant whose phase can be followed: finite and not zero.
+bool usable(cdouble d) {
+    return std::isfinite(d.real()) && std::isfinite(d.imag()) && d != 0.0;
+}
 using permutation = std::unique_ptr<gsl_permutation, gsl_permutation_deleter>;
 
 // t_l (l <= count_lmax) of every kind at the complex energy z.
@@ -42,37 +53,37 @@ std::vector<std::vector<cdouble>> t_of_kinds(const std::vector<count_kind>& kind
 // The geometry of one centre's cluster: the couplings of every ordered pair of its atoms.
 class centre_geometry {
   public:
+    // The diagonal pairs (a direction of 1, 0, 0) are never used: they keep the indexing plain.
     centre_geometry(const coupling_terms& terms, const std::vector<count_atom>& cluster)
         : atoms_(cluster) {
         for (const count_atom& a : atoms_)
-            for (const count_atom& b :
-                 atoms_)  // the diagonal pairs (a direction of 1, 0, 0) are not used
+            for (const count_atom& b : atoms_)
                 pairs_.emplace_back(terms, &a == &b ? 1.0 : a.x - b.x, a.y - b.y, a.z - b.z);
     }
 
     // det[(M^-1)_00] at the complex energy z, M = I - i g t: the centre's block of the inverse
-    // from one LU factorisation and its nch unit columns.
+    // from one LU factorisation and its nch unit columns. NaN when M is singular (the GSL error
+    // handler is off: a status, never an abort).
     cdouble centre_determinant(cdouble z, const std::vector<std::vector<cdouble>>& t) const {
-        const int na = static_cast<int>(atoms_.size()), n = na * nch;
+        const int n = static_cast<int>(atoms_.size()) * nch;
         const complex_matrix m(gsl_matrix_complex_alloc(n, n));
         fill(std::sqrt(z), t, m.get());
         const permutation p(gsl_permutation_alloc(n));
         int sign = 0;
-        gsl_linalg_complex_LU_decomp(m.get(), p.get(), &sign);
+        int status = gsl_linalg_complex_LU_decomp(m.get(), p.get(), &sign);
         const complex_matrix block(gsl_matrix_complex_alloc(nch, nch));
-        gsl_vector_complex* column = gsl_vector_complex_calloc(n);
-        for (int c = 0; c < nch; ++c) {
-            gsl_vector_complex_set_zero(column);
-            gsl_vector_complex_set(column, c, gsl_complex{{1.0, 0.0}});
-            gsl_linalg_complex_LU_svx(m.get(), p.get(), column);
+        const complex_vector column(gsl_vector_complex_alloc(n));
+        for (int c = 0; c < nch && status == 0; ++c) {
+            gsl_vector_complex_set_basis(column.get(), c);
+            status = gsl_linalg_complex_LU_svx(m.get(), p.get(), column.get());
             for (int r = 0; r < nch; ++r)
-                gsl_matrix_complex_set(block.get(), r, c, gsl_vector_complex_get(column, r));
+                gsl_matrix_complex_set(block.get(), r, c, gsl_vector_complex_get(column.get(), r));
         }
-        gsl_vector_complex_free(column);
         const permutation q(gsl_permutation_alloc(nch));
-        gsl_linalg_complex_LU_decomp(block.get(), q.get(), &sign);
+        if (status == 0) status = gsl_linalg_complex_LU_decomp(block.get(), q.get(), &sign);
         const gsl_complex d = gsl_linalg_complex_LU_det(block.get(), sign);
-        return {GSL_REAL(d), GSL_IMAG(d)};
+        const cdouble out(GSL_REAL(d), GSL_IMAG(d));
+        return status == 0 && usable(out) ? out : cdouble(std::nan(""), 0.0);
     }
 
   private:
@@ -109,11 +120,14 @@ std::vector<cdouble> determinants(const std::vector<count_kind>& kinds,
     return d;
 }
 
-// The largest change of the determinants' phases from a to b.
+// The largest change of the determinants' phases from a to b; infinite when one of them cannot
+// be followed.
 double largest_turn(const std::vector<cdouble>& a, const std::vector<cdouble>& b) {
     double most = 0.0;
-    for (std::size_t i = 0; i < a.size(); ++i)
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (!usable(a[i]) || !usable(b[i])) return HUGE_VAL;
         most = std::max(most, std::abs(std::arg(b[i] / a[i])));
+    }
     return most;
 }
 
@@ -135,10 +149,11 @@ std::vector<double> contour_angles() {
 // above the real axis: (2/pi) times their change, the principal phase at e_low added (the
 // states multiple scattering moves below the floor: none when the cores stay single-site).
 // Points at contour_angles, bisected wherever a phase turns by more than max_turn; the new
-// points of each round are computed in parallel.
-std::vector<double> contour_states(const std::vector<count_kind>& kinds,
-                                   const std::vector<centre_geometry>& centres, double e_low,
-                                   double e_high) {
+// points of each round are computed in parallel. Nothing when a determinant cannot be followed
+// (a singular matrix) or a turn stays unresolved.
+std::optional<std::vector<double>> contour_states(const std::vector<count_kind>& kinds,
+                                                  const std::vector<centre_geometry>& centres,
+                                                  double e_low, double e_high) {
     const double c = 0.5 * (e_low + e_high), rho = 0.5 * (e_high - e_low);
     auto at = [&](double theta) { return cdouble(c, 0.0) + rho * std::polar(1.0, theta); };
     std::vector<double> theta = contour_angles();
@@ -164,6 +179,8 @@ std::vector<double> contour_states(const std::vector<count_kind>& kinds,
         theta.swap(next_theta);
         d.swap(next_d);
     }
+    for (std::size_t i = 1; i < d.size(); ++i)
+        if (largest_turn(d[i - 1], d[i]) > max_turn) return std::nullopt;  // not resolved
     std::vector<double> states(centres.size());
     for (std::size_t s = 0; s < centres.size(); ++s) {
         double turn = std::arg(d.front()[s]);
@@ -184,12 +201,15 @@ std::vector<centre_geometry> geometries(const coupling_terms& terms,
 
 double scattering_states(const std::vector<count_kind>& kinds,
                          const std::vector<count_atom>& cluster, double e_low, double e_high) {
+    gsl_set_error_handler_off();
     const coupling_terms terms(count_lmax);
-    return contour_states(kinds, {centre_geometry(terms, cluster)}, e_low, e_high)[0];
+    const auto states = contour_states(kinds, {centre_geometry(terms, cluster)}, e_low, e_high);
+    return states ? (*states)[0] : std::nan("");
 }
 
 double scattering_states_at(const std::vector<count_kind>& kinds,
                             const std::vector<count_atom>& cluster, double e) {
+    gsl_set_error_handler_off();
     const coupling_terms terms(count_lmax);
     return 2.0 / pi * std::arg(determinants(kinds, {centre_geometry(terms, cluster)}, e)[0]);
 }
@@ -245,30 +265,13 @@ std::optional<walk_point> step_to(const std::vector<count_kind>& kinds,
     return q;
 }
 
-}  // namespace
-
-std::optional<double> lloyd_fermi_level(const std::vector<count_kind>& kinds,
-                                        const std::vector<count_centre>& centres, double start) {
-    if (centres.empty()) return std::nullopt;
-    std::vector<state_curve> friedel;
-    double target = 0.0;
-    for (const count_centre& c : centres) {
-        friedel.push_back(friedel_states(c.site));
-        target += c.site.weight * valence_electrons(c.site);
-    }
-    if (!(target > 0.0)) return std::nullopt;
-    const coupling_terms terms(count_lmax);
-    const std::vector<centre_geometry> geo = geometries(terms, centres);
-    // The weighted states less the target at a point of the walk.
-    auto excess = [&](const walk_point& p) {
-        double n = -target;
-        for (std::size_t s = 0; s < centres.size(); ++s)
-            n += centres[s].site.weight * (friedel[s](p.e) + p.ms[s]);
-        return n;
-    };
-    const double e = std::clamp(start, e_lowest, e_highest);
-    walk_point p{e, determinants(kinds, geo, e),
-                 contour_states(kinds, geo, valence_floor(kinds), e)};
+// The walk on the real axis from p towards the energy where excess (the weighted states less
+// the target) changes sign, linear between the last two points; steps of at most walk_step,
+// halved at a resonance. Nothing when it leaves the range of the Friedel curves or a phase
+// cannot be followed.
+std::optional<double> walk_to_count(const std::vector<count_kind>& kinds,
+                                    const std::vector<centre_geometry>& geo, walk_point p,
+                                    const std::function<double(const walk_point&)>& excess) {
     const double dir = excess(p) < 0.0 ? 1.0 : -1.0;
     double h = walk_step;
     for (int steps = 0; steps < 4000; ++steps) {
@@ -286,6 +289,33 @@ std::optional<double> lloyd_fermi_level(const std::vector<count_kind>& kinds,
         h = std::min(2.0 * h, walk_step);
     }
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<double> lloyd_fermi_level(const std::vector<count_kind>& kinds,
+                                        const std::vector<count_centre>& centres, double start) {
+    if (centres.empty()) return std::nullopt;
+    std::vector<state_curve> friedel;
+    double target = 0.0;
+    for (const count_centre& c : centres) {
+        friedel.push_back(friedel_states(c.site));
+        target += c.site.weight * valence_electrons(c.site);
+    }
+    if (!(target > 0.0)) return std::nullopt;
+    gsl_set_error_handler_off();
+    const coupling_terms terms(count_lmax);
+    const std::vector<centre_geometry> geo = geometries(terms, centres);
+    const double e = std::clamp(start, e_lowest, e_highest);
+    const auto ms = contour_states(kinds, geo, valence_floor(kinds), e);
+    if (!ms) return std::nullopt;
+    auto excess = [&](const walk_point& p) {
+        double n = -target;
+        for (std::size_t s = 0; s < centres.size(); ++s)
+            n += centres[s].site.weight * (friedel[s](p.e) + p.ms[s]);
+        return n;
+    };
+    return walk_to_count(kinds, geo, {e, determinants(kinds, geo, e), *ms}, excess);
 }
 
 }  // namespace korva::psgen
