@@ -1,0 +1,28 @@
+"""The copper foil's K edge from its CIF to a picture beside the measured spectrum."""
+import sys
+import tempfile
+from pathlib import Path
+
+import matplotlib
+matplotlib.use("Agg")
+import matplotlib.pyplot as plt  # noqa: E402
+import numpy as np  # noqa: E402
+
+import korva  # noqa: E402
+
+here = Path(__file__).resolve().parent
+picture = sys.argv[1] if len(sys.argv) > 1 else "cu_foil.png"
+radius = float(sys.argv[2]) if len(sys.argv) > 2 else 6.0  # Angstrom: 79 atoms
+cluster = korva.cluster(here / "cu_fcc.cif", "Cu1", radius)
+with tempfile.TemporaryDirectory() as work:  # the deck and korva-psgen's data files
+    data = korva.phase_shifts(cluster, work)  # Hedin-Lundqvist, Fermi level, near-edge grid
+    computed = korva.xas(korva.run(data.deck))  # cut at E_F, broadened, normalised
+e, mu = np.loadtxt(here / "cu_metal_10K.xdi", unpack=True)
+measured, e0, _ = korva.normalise(e, mu)
+plt.plot(e - e0, measured, "k.", ms=3, label="measured: Cu foil, 10 K (X11A, NSLS)")
+plt.plot(computed.energy - computed.e0, computed.mu, label=f"KORVA: {len(cluster)} atoms")
+plt.xlim(-20, 80)
+plt.xlabel("E - E0 (eV)")
+plt.ylabel("normalised absorption")
+plt.legend()
+plt.savefig(picture, dpi=90)
