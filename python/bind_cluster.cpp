@@ -20,7 +20,7 @@ struct cluster_handle {
 };
 
 [[noreturn]] void refuse(const kc::cluster_error& e) {
-    throw failure{e.status, "korva-cluster: " + e.what(), ""};
+    throw failure{e.status, std::string("korva-cluster: ") + e.what(), ""};
 }
 
 cluster_handle cut(std::unique_ptr<kc::structure> s, const std::string& who, double radius,
@@ -29,9 +29,9 @@ cluster_handle cut(std::unique_ptr<kc::structure> s, const std::string& who, dou
         if (!(radius > 0))
             throw kc::cluster_error(kc::exit_wrong_value, "the radius must be above 0 Angstrom");
         if (max_atoms < 2 || max_atoms > NAT_)
-            throw kc::cluster_error(kc::exit_wrong_value,
-                                    "the atom count must be from 2 to " + std::to_string(NAT_) +
-                                        " (the program's capacity)");
+            throw kc::cluster_error(kc::exit_wrong_value, "the atom count must be from 2 to " +
+                                                              std::to_string(NAT_) +
+                                                              " (the program's capacity)");
         const int absorber = kc::find_absorber(*s, who);
         kc::cluster cl = kc::cut_cluster(*s, absorber, radius, max_atoms, NPH_);
         return {std::move(s), std::move(cl)};
@@ -84,8 +84,8 @@ double edge_ev(const cluster_handle& h, kc::edge e) {
     if (v <= 0)
         throw failure{1,
                       "korva-cluster: the edge table has no " +
-                          std::string(e == kc::edge::k ? "K" : "L3") + " edge for " +
-                          abs.element + " (Z = " + std::to_string(abs.z) +
+                          std::string(e == kc::edge::k ? "K" : "L3") + " edge for " + abs.element +
+                          " (Z = " + std::to_string(abs.z) +
                           "); it covers K for Z = 3 to 92, L3 for Z = 10 to 92",
                       ""};
     return v;

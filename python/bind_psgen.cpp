@@ -29,8 +29,7 @@ py::dict tables_dict(const kp::psgen_tables& tb, const std::string& log) {
     auto w = t.mutable_unchecked<3>();
     for (std::size_t e = 0; e < ne; ++e)
         for (std::size_t p = 0; p < nt; ++p)
-            for (std::size_t l = 0; l < nl; ++l)
-                w(e, p, l) = tb.t[e][p][l];
+            for (std::size_t l = 0; l < nl; ++l) w(e, p, l) = tb.t[e][p][l];
     v["t"] = t;
     py::list lcut, sigma;
     for (const auto& row : tb.lcut) lcut.append(row);
@@ -50,19 +49,24 @@ py::dict tables_dict(const kp::psgen_tables& tb, const std::string& log) {
 }
 
 // The tables of a korva-psgen input text whose file names (deck, phase and cross-section files)
-// are relative to `folder`; the two files are written there, both or neither.
-py::dict phase_shifts(const std::string& input, const std::string& folder) {
+// are relative to `folder`; the two files are written there, both or neither. `atoms_from`,
+// when given, is the file the deck's atoms are read from; the files' headers name the input's
+// deck either way, as korva-psgen run in the folder names it.
+py::dict phase_shifts(const std::string& input, const std::string& folder,
+                      const std::string& atoms_from) {
     kp::psgen_tables tb;
     std::ostringstream log;
     try {
         std::istringstream in(input);
         kp::psgen_input p = kp::read_psgen_input(in);
-        p.deck = in_folder(folder, p.deck);
+        const std::string deck = p.deck;
+        p.deck = atoms_from.empty() ? in_folder(folder, deck) : atoms_from;
         {
             py::gil_scoped_release unlocked;
             tb = p.model == "thomas-fermi" ? kp::psgen_compute(p)
                                            : kp::compute_self_consistent(p, log);
         }
+        p.deck = deck;
         std::ostringstream ps, xs;
         kp::write_phase_file(ps, p, tb);
         kp::write_xs_file(xs, p, tb);
@@ -80,6 +84,7 @@ py::dict phase_shifts(const std::string& input, const std::string& folder) {
 
 void bind_psgen(py::module_& m) {
     m.def("phase_shifts", &phase_shifts, py::arg("input"), py::arg("folder"),
+          py::arg("atoms_from") = "",
           "korva-psgen on an input text; writes its two files in folder.");
 }
 

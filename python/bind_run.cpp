@@ -166,8 +166,7 @@ py::dict run_text(const std::string& deck, const std::string& folder, int thread
 
 void bind_run(py::module_& m) {
     m.def("run_text", &run_text, py::arg("deck"), py::arg("folder"), py::arg("threads") = 0,
-          py::arg("polarisations") = std::vector<std::string>{},
-          py::arg("progress") = py::none(),
+          py::arg("polarisations") = std::vector<std::string>{}, py::arg("progress") = py::none(),
           "Runs a deck text whose file names are relative to folder; plots kept in memory.");
 }
 

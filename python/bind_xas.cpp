@@ -2,6 +2,8 @@
 // and the first lines of the data files its deck names.
 #include <gsl/gsl_errno.h>
 
+#include <sstream>
+
 #include "binding.hpp"
 #include "choices.hpp"
 #include "deck_values.hpp"
@@ -15,19 +17,6 @@ namespace kx = korva::xas;
 std::string in_folder(const std::string& folder, const std::string& name) {
     if (folder.empty() || name.empty() || name.front() == '/') return name;
     return folder + '/' + name;
-}
-
-// The absorption korva-xas reads from the .sig file: the energies and the sum of the channels'
-// total cross sections, taken in double as its reader does.
-kx::computed_spectrum absorption(const std::vector<double>& e_ry,
-                                 const std::vector<std::vector<double>>& totals) {
-    kx::computed_spectrum c;
-    c.channels = static_cast<int>(totals.size());
-    c.e_ry = e_ry;
-    c.mu = totals.at(0);
-    for (std::size_t ch = 1; ch < totals.size(); ++ch)
-        for (std::size_t i = 0; i < c.mu.size(); ++i) c.mu[i] += totals[ch].at(i);
-    return c;
 }
 
 py::dict spectrum_dict(const kx::choices& c, const kx::xas_spectrum& s, const std::string& xdi) {
@@ -45,10 +34,10 @@ py::dict spectrum_dict(const kx::choices& c, const kx::xas_spectrum& s, const st
     return v;
 }
 
-// `args`: korva-xas's options (--fermi, --resolution, ...) as its command line takes them.
+// `sig`: the text of the run's cross-section plot, read as korva-xas reads the file; `args`:
+// korva-xas's options (--fermi, --resolution, ...) as its command line takes them.
 py::dict xas(const py::dict& deck_values, const std::string& deck_name, const std::string& folder,
-             const std::vector<double>& e_ry, const std::vector<std::vector<double>>& totals,
-             std::vector<std::string> args) {
+             const std::string& sig, std::vector<std::string> args) {
     gsl_set_error_handler_off();  // the fits' failures are checked, never an abort
     kx::choices c;
     kx::xas_spectrum s;
@@ -60,7 +49,8 @@ py::dict xas(const py::dict& deck_values, const std::string& deck_name, const st
         r.d = deck_of(deck_values);
         kx::check_deck(deck_name, r.d);
         r.sig = r.d.prefix + "_kor.sig";
-        r.spectrum = absorption(e_ry, totals);
+        std::istringstream in(sig);
+        r.spectrum = kx::read_sig(in, r.sig, r.d.lcore);
         r.ps = kx::read_data_header(in_folder(folder, r.d.psfile));
         r.xs = kx::read_data_header(in_folder(folder, r.d.xsfile));
         c = kx::choose(o, r);
@@ -71,10 +61,9 @@ py::dict xas(const py::dict& deck_values, const std::string& deck_name, const st
     } catch (const kx::xas_error& e) {
         throw failure{e.status, std::string("korva-xas: ") + e.what(), ""};
     } catch (const kx::normalise_error& e) {
-        throw failure{1,
-                      std::string("korva-xas: the broadened spectrum cannot be normalised: ") +
-                          e.what(),
-                      ""};
+        throw failure{
+            1, std::string("korva-xas: the broadened spectrum cannot be normalised: ") + e.what(),
+            ""};
     }
     return spectrum_dict(c, s, xdi);
 }
@@ -100,9 +89,8 @@ py::dict normalise(const std::vector<double>& e, const std::vector<double>& mu, 
 }  // namespace
 
 void bind_xas(py::module_& m) {
-    m.def("xas", &xas, py::arg("deck"), py::arg("deck_name"), py::arg("folder"), py::arg("e_ry"),
-          py::arg("totals"), py::arg("args"),
-          "korva-xas's spectrum of a run's cross sections.");
+    m.def("xas", &xas, py::arg("deck"), py::arg("deck_name"), py::arg("folder"), py::arg("sig"),
+          py::arg("args"), "korva-xas's spectrum of a run's cross sections.");
     m.def("normalise", &normalise, py::arg("energy"), py::arg("mu"), py::arg("pre_edge"),
           "Edge-step normalisation as Athena does it (korva-xas's).");
 }

@@ -139,8 +139,9 @@ class Result:
             self.atomic_cross_section = _columns([sig[2 * c + 1][1] for c in range(columns)])
             if len(sig) > 2 * columns:
                 self.experiment = sig[2 * columns]
-        self.chi_k, self.chi = curves[name + "chi"][-1]
-        self.fourier_r, self.fourier = curves[name + "fou"][-1]
+        # Beside chi(k) and its transform the files plot the origin alone.
+        self.chi_k, self.chi = max(curves[name + "chi"], key=lambda c: len(c[0]))
+        self.fourier_r, self.fourier = max(curves[name + "fou"], key=lambda c: len(c[0]))
 
     def write_plots(self, folder="."):
         """Writes the plot files into `folder`, as the program writes them in its own; returns

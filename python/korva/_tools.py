@@ -112,8 +112,11 @@ class PhaseShifts:
 def phase_shifts(cluster, folder, edge="K", grid="near-edge", deck="deck.in", **keywords):
     """korva-psgen for a Cluster, in this process: writes in `folder` the cluster's deck (file
     `deck`) and the data files it names (NAME.ps, NAME.xs), from korva-cluster's psgen input
-    with any psgen keyword replaced (exchange="dirac-hara", lmax=8, ...). Nothing is left
-    behind when it fails."""
+    (grid "near-edge" or "exafs", as its --grid) with any psgen keyword replaced
+    (exchange="dirac-hara", lmax=8, ...; grid=("near-edge", 5, 40, 50) replaces the grid line
+    too). Nothing is left behind when it fails."""
+    if not isinstance(grid, str):
+        keywords["grid"], grid = grid, "near-edge"
     folder = os.path.abspath(os.fspath(folder))
     final = os.path.join(folder, deck)
     deck_text = cluster._handle.deck_text(edge)
@@ -122,8 +125,7 @@ def phase_shifts(cluster, folder, edge="K", grid="near-edge", deck="deck.in", **
     try:
         _write_whole(temp, deck_text.encode())
         text = _with_keywords(cluster.psgen_text(edge, grid, deck), keywords)
-        run_text = _with_keywords(text, {"deck": os.path.basename(temp)})
-        tables = _korva.phase_shifts(run_text, folder)
+        tables = _korva.phase_shifts(text, folder, temp)
         os.replace(temp, final)
     finally:
         if os.path.exists(temp):
@@ -153,13 +155,8 @@ def xas(result, fermi=None, element=None, edge=None, resolution=1.0, final_width
         if value is not None:
             args += [flag, repr(float(value)) if isinstance(value, numbers.Real) else str(value)]
     deck = result.deck
-    channels = 2 if deck.lcore > 0 else 1
-    totals = []
-    if result.cross_section is not None:
-        columns = result.cross_section.reshape(len(result.energy), -1)
-        totals = [np.asarray(columns[:, c], dtype=float) for c in range(channels)]
-    return Spectrum(_korva.xas(deck.values(), result.deck_name, deck.folder,
-                               np.asarray(result.energy, dtype=float), totals, args))
+    sig = result.plots.get(deck.prefix + "_kor.sig", "")  # none when IF1 = 0: refused below
+    return Spectrum(_korva.xas(deck.values(), result.deck_name, deck.folder, sig, args))
 
 
 def normalise(energy, mu, pre_edge=True):

@@ -42,7 +42,7 @@ def table_rows(stdout):
     rows = []
     for line in lines[start:]:
         words = line.split()
-        if not words or not re.fullmatch(r"-?[0-9.]+", words[0]):
+        if not words or not re.fullmatch(r"-?[0-9]+\.[0-9]+", words[0]):
             break
         rows.append(words)
     return rows

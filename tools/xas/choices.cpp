@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "elements.hpp"
+
 namespace korva::xas {
 
 namespace {

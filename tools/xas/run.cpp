@@ -10,7 +10,6 @@
 #include "common/errors.hpp"
 #include "common/whole_files.hpp"
 #include "draw_cairo.hpp"
-#include "elements.hpp"
 #include "input/deck.hpp"
 #include "picture.hpp"
 #include "spectrum.hpp"
