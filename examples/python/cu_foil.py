@@ -18,11 +18,11 @@ with tempfile.TemporaryDirectory() as work:  # the deck and korva-psgen's data f
     data = korva.phase_shifts(cluster, work)  # Hedin-Lundqvist, Fermi level, near-edge grid
     computed = korva.xas(korva.run(data.deck))  # cut at E_F, broadened, normalised
 e, mu = np.loadtxt(here / "cu_metal_10K.xdi", unpack=True)
-measured, e0, _ = korva.normalise(e, mu)
-plt.plot(e - e0, measured, "k.", ms=3, label="measured: Cu foil, 10 K (X11A, NSLS)")
-plt.plot(computed.energy - computed.e0, computed.mu, label=f"KORVA: {len(cluster)} atoms")
-plt.xlim(-20, 80)
-plt.xlabel("E - E0 (eV)")
+measured = korva.normalise(e, mu)[0]  # as Athena normalises it
+plt.plot(e, measured, "k.", ms=3, label="measured: Cu foil, 10 K (NSLS X11A)")
+plt.plot(computed.energy, computed.mu, label=f"KORVA: {len(cluster)} atoms, E_F at 8979 eV")
+plt.xlim(8960, 9060)
+plt.xlabel("photon energy (eV)")
 plt.ylabel("normalised absorption")
 plt.legend()
 plt.savefig(picture, dpi=90)
