@@ -2,6 +2,8 @@
 plot files, and every array against the printed and plotted numbers."""
 
 import os
+import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -100,4 +102,28 @@ def test_an_error_between_points_stops_the_run_and_is_raised(stop, scratch):
 
     with pytest.raises(stop):
         korva.run_deck(EXAMPLES / "small" / "deck.in", progress=progress, plots=scratch)
+    assert os.listdir(scratch) == []
+
+
+def test_ctrl_c_stops_the_run_between_points(scratch):
+    """SIGINT while the run computes (the lock released): KeyboardInterrupt once the point
+    ends, no plot file written."""
+    script = f"""
+import os, signal, threading, time, korva
+def interrupt():
+    time.sleep(0.05)
+    os.kill(os.getpid(), signal.SIGINT)
+def progress(done, total):  # Ctrl-C from elsewhere while the next points compute
+    if done == 1:
+        threading.Thread(target=interrupt).start()
+    print(done, flush=True)
+try:
+    korva.run_deck({str(EXAMPLES / "cu-k" / "deck.in")!r}, progress=progress, plots=".")
+except KeyboardInterrupt:
+    print("stopped")
+"""
+    p = subprocess.run([sys.executable, "-c", script], cwd=scratch, capture_output=True,
+                       text=True, check=True)
+    lines = p.stdout.split()
+    assert lines[-1] == "stopped" and int(lines[-2]) < 70
     assert os.listdir(scratch) == []
