@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Times a 99-atom run from Python (korva.run_deck in /usr/bin/python3, the module of build/python)
-# against the command-line program on the same deck: the wall time of each whole process
-# (interpreter start and import included), alternating, each the shortest of N tries, and the
-# load average before and after.
+# against the command-line program on the same deck: the wall and CPU (user + system) time of
+# each whole process (interpreter start and import included), alternating, the shortest of N
+# tries and the median ratio of the pairs, and the load average before and after. On a machine
+# shared with other work the CPU times are the steadier measure.
 #
 #   bash bench/python_bench.sh [tries]     # builds korva, korva-psgen and the module if missing
 set -euo pipefail
@@ -30,31 +31,41 @@ printf 'type Cu\ntype Cu\ndeck deck.in\nenergies 0.5 36.0 30 k\nlmax 7\nedge K\n
 "$root/build/tools/psgen/korva-psgen" cu.psgen >/dev/null
 
 /usr/bin/python3 - "$root" "$tries" <<'PY'
-import os, subprocess, sys, time
+import os, resource, subprocess, sys, time
 root, tries = sys.argv[1], int(sys.argv[2])
 env = dict(os.environ, PYTHONPATH=os.path.join(root, "build", "python"))
 cli = [os.path.join(root, "build", "korva")]
 py = ["/usr/bin/python3", "-c", "import korva; korva.run_deck('deck.in')"]
 
-def wall(cmd, **kw):
-    t0 = time.perf_counter()
+
+def cpu():
+    r = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return r.ru_utime + r.ru_stime
+
+
+def measure(cmd, **kw):
+    t0, c0 = time.perf_counter(), cpu()
     subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, env=env, **kw)
-    return time.perf_counter() - t0
+    return time.perf_counter() - t0, cpu() - c0
+
 
 with open("/proc/cpuinfo") as f:
     model = next(ln.split(":", 1)[1].strip() for ln in f if ln.startswith("model name"))
 print(f"processor: {model}, {os.cpu_count()} cores")
 print("load average before:", " ".join(f"{x:.2f}" for x in os.getloadavg()))
-times = {"command line": [], "Python": []}
+runs = {"command line": [], "Python": []}
 for t in range(tries):
     with open("deck.in") as deck:
-        times["command line"].append(wall(cli, stdin=deck))
-    times["Python"].append(wall(py))
-    print(f"try {t + 1}: command line {times['command line'][-1]:.3f} s, "
-          f"Python {times['Python'][-1]:.3f} s")
+        runs["command line"].append(measure(cli, stdin=deck))
+    runs["Python"].append(measure(py))
+    (cw, cc), (pw, pc) = runs["command line"][-1], runs["Python"][-1]
+    print(f"try {t + 1}: command line {cw:.3f} s wall {cc:.3f} s CPU, "
+          f"Python {pw:.3f} s wall {pc:.3f} s CPU")
 print("load average after:", " ".join(f"{x:.2f}" for x in os.getloadavg()))
-a, b = min(times["command line"]), min(times["Python"])
-ratios = sorted(p / c for c, p in zip(times["command line"], times["Python"]))
-print(f"shortest: command line {a:.3f} s, Python {b:.3f} s, ratio {b / a:.3f}; "
-      f"median ratio of the pairs {ratios[len(ratios) // 2]:.3f}")
+for i, what in ((0, "wall"), (1, "CPU")):
+    a = min(r[i] for r in runs["command line"])
+    b = min(r[i] for r in runs["Python"])
+    pairs = sorted(p[i] / c[i] for c, p in zip(runs["command line"], runs["Python"]))
+    print(f"{what}: shortest command line {a:.3f} s, Python {b:.3f} s, ratio {b / a:.3f}; "
+          f"median ratio of the pairs {pairs[len(pairs) // 2]:.3f}")
 PY
