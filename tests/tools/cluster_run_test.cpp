@@ -211,7 +211,7 @@ TEST(cluster_run, copper_block_runs_the_cu_k_example) {
     // enough to show the block is read, and quick); its phase sets are the example's: the
     // absorber, then the other copper atoms.
     const fs::path d = scratch_dir("cluster_cuk");
-    const fs::path ex = fs::path(KORVA_SOURCE_DIR) / "examples/cu-k";
+    const fs::path ex = fs::path(KORVA_SOURCE_DIR) / "tests/data/cu";
     for (const char* f : {"deck.in", "cu.ps", "cu.xs"}) fs::copy_file(ex / f, d / f);
     const tool_run c =
         run_in(d, cluster_cmd((data_dir / "cu_fcc.cif").string() + " --absorber Cu1 --radius 3"));
