@@ -77,12 +77,12 @@ def test_xas_gives_korva_xas_spectrum_of_the_copper_example():
     got = [ln for ln in s.xdi.splitlines() if not ln.startswith("# Korva.deck:")]
     assert got == [ln for ln in stored.splitlines() if not ln.startswith("# Korva.deck:")]
     assert s.element == "Cu" and s.edge == "K" and abs(s.e0 - 8979.1) < 0.05
-    with pytest.raises(korva.DeckError, match="no E_F field"):
-        korva.xas(r)  # the example's data carry no Fermi level
+    with pytest.raises(korva.RunError, match="--resolution 0.0: the resolution must be"):
+        korva.xas(r, resolution=0)
 
 
 def test_normalise_a_measured_spectrum():
-    e, mu = np.loadtxt(EXAMPLES / "python" / "cu_metal_10K.xdi", unpack=True)
+    e, mu = np.loadtxt(EXAMPLES / "cu-k" / "cu_metal_10K.xdi", unpack=True)
     norm, e0, step = korva.normalise(e, mu)
     assert 8975 < e0 < 8982 and step > 0  # the foil's edge, 8979 eV
     near_edge = (e > e0 + 20) & (e < e0 + 100)  # the step of 1, before the atomic decline
