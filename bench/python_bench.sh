@@ -3,7 +3,8 @@
 # against the command-line program on the same deck: the wall and CPU (user + system) time of
 # each whole process (interpreter start and import included), alternating, the shortest of N
 # tries and the median ratio of the pairs, and the load average before and after. On a machine
-# shared with other work the CPU times are the steadier measure.
+# shared with other work the CPU times are the steadier measure, and OMP_NUM_THREADS=1 (passed on
+# to both) keeps idle threads from spinning on a busy machine.
 #
 #   bash bench/python_bench.sh [tries]     # builds korva, korva-psgen and the module if missing
 set -euo pipefail
