@@ -118,6 +118,7 @@ def phase_shifts(cluster, folder, edge="K", grid="near-edge", deck="deck.in", **
     if not isinstance(grid, str):
         keywords["grid"], grid = grid, "near-edge"
     folder = os.path.abspath(os.fspath(folder))
+    os.makedirs(folder, exist_ok=True)
     final = os.path.join(folder, deck)
     deck_text = cluster._handle.deck_text(edge)
     fd, temp = tempfile.mkstemp(dir=folder, prefix=deck + ".")
