@@ -10,6 +10,21 @@ korva-psgen and korva-xas. Errors raise korva.DeckError or korva.RunError with t
 message and exit status.
 """
 
+import glob
+import os
+import sys
+
+try:
+    import numpy  # noqa: F401
+except ImportError:
+    # An interpreter of Debian's Python version but without numpy of its own (a pyenv build of
+    # 3.11, say) takes Debian's numpy, which the project's set-up installs, when its compiled
+    # parts are for this interpreter's ABI.
+    _debian = "/usr/lib/python3/dist-packages"
+    _abi = "cpython-%d%d-" % sys.version_info[:2]
+    if glob.glob(os.path.join(_debian, "numpy", "core", "_multiarray_umath." + _abi + "*.so")):
+        sys.path.append(_debian)
+
 from ._errors import DeckError, Error, RunError
 from ._run import Deck, Result, parse_deck, read_deck, run, run_deck
 from ._tools import Cluster, PhaseShifts, Spectrum, cluster, normalise, phase_shifts, xas
