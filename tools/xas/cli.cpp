@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 
 #include "elements.hpp"
@@ -15,6 +16,12 @@ namespace {
 
 [[noreturn]] void wrong(const std::string& what) {
     throw xas_error(exit_wrong_value, what);
+}
+
+std::string g(double v) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
 }
 
 std::string value_after(const std::vector<std::string>& args, std::size_t& i) {
@@ -56,17 +63,103 @@ bool same_file(const std::string& a, const std::string& b) {
     return (!e1 && !e2) ? pa == pb : a == b;
 }
 
-void check_outputs(const options& o) {
-    if (o.deck.empty()) wrong("no deck (korva-xas --help)");
+// The comparison's file beside OUT.xdi: OUT_compare.xdi.
+std::string compare_name(const std::string& out) {
+    const std::filesystem::path p(out);
+    return (p.parent_path() / (p.stem().string() + "_compare.xdi")).string();
+}
+
+void check_outputs(options& o) {
+    if (!o.deck.empty() && !o.runs.empty()) wrong(o.deck + ": a deck or --runs, not both");
+    if (o.measurement_only()) {
+        if (o.exp.empty()) wrong("no deck (korva-xas --help)");
+        if (!o.out.empty() || !o.png.empty() || !o.svg.empty() || o.fit)
+            wrong("--exp without a deck reads the measurement only: no -o, pictures or --fit");
+        return;
+    }
     if (o.out.empty()) wrong("-o OUT.xdi is required");
-    const std::vector<const std::string*> outs{&o.out, &o.png, &o.svg};
+    if (o.fit && o.exp.empty()) wrong("--fit needs a measurement (--exp FILE)");
+    if (!o.exp.empty() && o.compare.empty()) o.compare = compare_name(o.out);
+    if (o.exp.empty() && !o.compare.empty()) wrong("--compare needs a measurement (--exp FILE)");
+    const std::string& input = o.deck.empty() ? o.runs : o.deck;
+    const std::vector<const std::string*> outs{&o.out, &o.png, &o.svg, &o.compare};
     for (std::size_t i = 0; i < outs.size(); ++i) {
         if (outs[i]->empty()) continue;
-        if (same_file(*outs[i], o.deck)) wrong(*outs[i] + ": the output would overwrite the deck");
+        for (const std::string* in : std::vector<const std::string*>{&input, &o.exp})
+            if (!in->empty() && same_file(*outs[i], *in))
+                wrong(*outs[i] + ": the output would overwrite an input");
         for (std::size_t j = i + 1; j < outs.size(); ++j)
             if (!outs[j]->empty() && same_file(*outs[i], *outs[j]))
                 wrong(*outs[i] + ": two outputs name the same file");
     }
+}
+
+// An option naming a file; false when `a` is none of them.
+bool file_option(const std::vector<std::string>& args, std::size_t& i, options& o) {
+    const std::string& a = args[i];
+    if (a == "--runs") {
+        o.runs = value_after(args, i);
+    } else if (a == "--exp") {
+        o.exp = value_after(args, i);
+    } else if (a == "--exp-column") {
+        o.exp_column = value_after(args, i);
+    } else if (a == "--compare") {
+        o.compare = value_after(args, i);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+fit_parameter& named_parameter(options& o, const std::string& opt, const std::string& name) {
+    for (fit_parameter& p : o.params)
+        if (p.name == name) return p;
+    wrong(opt + " " + name + ": the parameters are shift, scale, resolution and width");
+}
+
+// --bound NAME LO HI: within the option's own limits, LO below HI.
+void bound_option(const std::vector<std::string>& args, std::size_t& i, options& o) {
+    const std::string name = value_after(args, i);
+    fit_parameter& p = named_parameter(o, "--bound", name);
+    const fit_parameter limits = default_parameters()[static_cast<std::size_t>(&p - &o.params[0])];
+    const std::string meaning = "the bounds of " + name + " must lie in " + g(limits.lo) + ".." +
+                                g(limits.hi) + ", the lower below the upper";
+    p.lo = bounded("--bound " + name, value_after(args, i), limits.lo, limits.hi, false, meaning);
+    p.hi = bounded("--bound " + name + " " + g(p.lo), value_after(args, i), limits.lo, limits.hi,
+                   false, meaning);
+    if (!(p.lo < p.hi)) wrong("--bound " + name + " " + g(p.lo) + " " + g(p.hi) + ": " + meaning);
+}
+
+// An option of the comparison and the fit; false when `a` is none of them.
+bool comparison_option(const std::vector<std::string>& args, std::size_t& i, options& o) {
+    const std::string& a = args[i];
+    if (a == "--fit") {
+        o.fit = true;
+    } else if (a == "--fix") {
+        named_parameter(o, a, value_after(args, i)).free = false;
+    } else if (a == "--bound") {
+        bound_option(args, i, o);
+    } else if (a == "--shift") {
+        o.shift = bounded(a, value_after(args, i), -max_window, max_window, false,
+                          "the shift must be a number of eV");
+    } else if (a == "--scale") {
+        o.scale = bounded(a, value_after(args, i), 0.0, 100.0, true,
+                          "the scale must be a number above 0 and at most 100");
+    } else if (a == "--window") {
+        const std::string meaning = "the window must be LO HI, eV about E0, LO below HI";
+        o.window.lo = bounded(a, value_after(args, i), -max_window, max_window, false, meaning);
+        o.window.hi = bounded(a, value_after(args, i), -max_window, max_window, false, meaning);
+        if (!(o.window.lo < o.window.hi)) wrong("--window: " + meaning);
+    } else if (a == "--max-iterations") {
+        const std::string v = value_after(args, i);
+        const std::string meaning = "the iterations must be a whole number from 1";
+        const double n = bounded(a, v, 1.0, max_iterations_limit, false, meaning);
+        if (n != std::floor(n)) wrong(a + " " + v + ": " + meaning);
+        o.max_iterations = static_cast<int>(n);
+    } else {
+        return false;
+    }
+    return true;
 }
 
 // One option with its value; false when `a` is none of them.
@@ -92,15 +185,25 @@ bool valued_option(const std::vector<std::string>& args, std::size_t& i, options
         o.final_scale = bounded(a, value_after(args, i), 0.0, max_final_scale, false,
                                 "the scale of the final-state width must lie in 0..10");
     } else {
-        return false;
+        return file_option(args, i, o) || comparison_option(args, i, o);
     }
     return true;
 }
 
 }  // namespace
 
+fit_parameters default_parameters() {
+    fit_parameters p;
+    p[p_shift] = {"shift", "eV", 0.0, -30.0, 30.0};
+    p[p_scale] = {"scale", "", 1.0, 0.5, 2.0};
+    p[p_resolution] = {"resolution", "eV", 1.0, 0.1, 10.0};
+    p[p_width] = {"width", "", 0.0, 0.0, max_final_scale};
+    return p;
+}
+
 options parse_options(const std::vector<std::string>& args) {
     options o;
+    o.params = default_parameters();
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "-h" || a == "--help") {

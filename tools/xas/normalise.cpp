@@ -72,11 +72,18 @@ std::vector<double> fit_polynomial(const std::vector<double>& e, const std::vect
     return coef;
 }
 
+normalise_ranges ranges_for(double e0, double last, bool pre_edge) {
+    normalise_ranges r;
+    r.pre_edge = pre_edge;
+    r.post1 = last - e0 >= 250.0 ? 150.0 : (last - e0) / 3.0;
+    return r;
+}
+
 normalisation normalise(const std::vector<double>& e, const std::vector<double>& mu,
-                        const normalise_ranges& r) {
+                        const normalise_ranges& r, std::optional<double> e0) {
     if (e.size() < 3) throw normalise_error("fewer than 3 points");
     normalisation n;
-    n.e0 = largest_derivative(e, mu);
+    n.e0 = e0 ? *e0 : largest_derivative(e, mu);
     std::vector<double> line{0.0, 0.0};
     if (r.pre_edge) line = fit_polynomial(e, mu, n.e0, r.pre1, r.pre2, 1, "pre-edge");
     std::vector<double> rest(mu.size());

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -45,7 +46,13 @@ std::vector<double> fit_polynomial(const std::vector<double>& e, const std::vect
                                    double e0, double lo, double hi, int degree,
                                    const std::string& what);
 
+// E0 at the largest derivative, or at `e0` when given.
 normalisation normalise(const std::vector<double>& e, const std::vector<double>& mu,
-                        const normalise_ranges& r = {});
+                        const normalise_ranges& r = {}, std::optional<double> e0 = std::nullopt);
+
+// The ranges for a spectrum from E0 to `last` (eV): the post-edge range from E0 + 150 eV
+// (Athena's default) when the spectrum reaches E0 + 250 eV, else from a third of the way
+// between E0 and its end, to the end; a pre-edge line when `pre_edge`.
+normalise_ranges ranges_for(double e0, double last, bool pre_edge);
 
 }  // namespace korva::xas
