@@ -129,12 +129,12 @@ TEST(cluster_run, sites_with_multiplicities_and_frames_of_a_trajectory) {
     const std::string fe3o4 = (data_dir / "fe3o4.cif").string();
     const std::string traj = (data_dir / "sf6_traj.xyz").string();
     const std::pair<std::string, std::string> cases[] = {
-        {fe3o4 + " --absorber Fe", "frames 1\nsite Fe1 8 Fe\nsite Fe2 16 Fe\n"},
-        {fe3o4 + " --absorber Fe2", "frames 1\nsite Fe2 16 Fe\n"},
-        {fe3o4 + " --absorber O", "frames 1\nsite O1 32 O\n"},
-        {traj + " --absorber S", "frames 10\nsite 3 1 S\n"},
+        {fe3o4 + " --absorber Fe", "format cif\nframes 1\nsite Fe1 8 Fe\nsite Fe2 16 Fe\n"},
+        {fe3o4 + " --absorber Fe2", "format cif\nframes 1\nsite Fe2 16 Fe\n"},
+        {fe3o4 + " --absorber O", "format cif\nframes 1\nsite O1 32 O\n"},
+        {traj + " --absorber S", "format xyz\nframes 10\nsite 3 1 S\n"},
         {traj + " --absorber F --frame 2",
-         "frames 10\nsite 1 1 F\nsite 2 1 F\nsite 4 1 F\nsite 5 1 F\nsite 6 1 F\nsite 7 1 F\n"},
+         "format xyz\nframes 10\nsite 1 1 F\nsite 2 1 F\nsite 4 1 F\nsite 5 1 F\nsite 6 1 F\nsite 7 1 F\n"},
     };
     for (const auto& [args, listed] : cases) {
         const tool_run r = run_in(d, cluster_cmd(args + " --sites"));

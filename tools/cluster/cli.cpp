@@ -286,8 +286,8 @@ STRUCTURE     small-molecule CIF (symmetry from the listed operations, else the 
 --frame F     the frame of an XYZ trajectory, from 1 (default 1); every frame of the file is
               read and must list the atoms of the first, element by element
 --sites       cuts nothing: lists the absorbing sites WHO stands for, one line
-              `site NAME MULTIPLICITY ELEMENT` each after a line `frames N` (N: the frames of
-              an XYZ trajectory, else 1). A CIF site label is that site; an element symbol is
+              `site NAME MULTIPLICITY ELEMENT` each after the lines `format F` (cif, mmcif,
+              pdb, xyz) and `frames N` (N: the frames of an XYZ trajectory, else 1). A CIF site label is that site; an element symbol is
               every site of the element (CIF: the listed sites, each with its images in the
               unit cell as multiplicity; XYZ, PDB, mmCIF: every atom of the element,
               multiplicity 1); an atom number is that atom. NAME is what --absorber takes to

@@ -43,7 +43,11 @@ std::vector<absorber_site> absorber_sites(const structure& s, const std::string&
 }
 
 std::string sites_text(const structure& s, const std::vector<absorber_site>& sites) {
-    std::string t = "frames " + std::to_string(s.frames) + "\n";
+    const char* format = s.format == file_format::cif     ? "cif"
+                         : s.format == file_format::mmcif ? "mmcif"
+                         : s.format == file_format::pdb   ? "pdb"
+                                                          : "xyz";
+    std::string t = std::string("format ") + format + "\nframes " + std::to_string(s.frames) + "\n";
     for (const absorber_site& a : sites)
         t += "site " + a.name + " " + std::to_string(a.multiplicity) + " " + a.element + "\n";
     return t;

@@ -21,7 +21,8 @@ struct absorber_site {
 // number (XYZ, PDB, mmCIF): that atom. Throws cluster_error (status 1) as find_absorber does.
 std::vector<absorber_site> absorber_sites(const structure& s, const std::string& who);
 
-// What --sites prints: "frames N", then one line "site NAME MULTIPLICITY ELEMENT" per site.
+// What --sites prints: "format F" (cif, mmcif, pdb or xyz), "frames N", then one line
+// "site NAME MULTIPLICITY ELEMENT" per site.
 std::string sites_text(const structure& s, const std::vector<absorber_site>& sites);
 
 }  // namespace korva::cluster

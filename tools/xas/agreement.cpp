@@ -32,19 +32,11 @@ std::string iterations_text(int n) {
     return std::to_string(n) + (n == 1 ? " iteration" : " iterations");
 }
 
-// The fit from the aligned start; the fitted values into `a`.
-void fit_parameters_of(const measurement& m, const std::vector<member>& members, const options& o,
-                       const ensemble& first, agreement& a) {
-    fit_parameters start = o.params;
-    start[p_shift].value = a.start_shift;
-    start[p_scale].value =
-        o.scale ? *o.scale
-                : least_squares_scale(m.mu, model_values(m, first.mean_line(), a.start_shift, 1.0),
-                                      start[p_scale]);
-    start[p_resolution].value = o.resolution;
-    start[p_width].value = o.final_scale ? *o.final_scale : members.front().p.final_scale;
+// One fit from `start` with every member's E0 held where `held` has it; the outcome into `a`.
+void fit_once(const measurement& m, const std::vector<member>& members, const options& o,
+              const fit_parameters& start, const ensemble& held, agreement& a) {
     std::vector<double> e0;
-    for (const xas_spectrum& s : first.each) e0.push_back(s.norm.e0);
+    for (const xas_spectrum& s : held.each) e0.push_back(s.norm.e0);
     ensemble_model model(members, e0);
     a.outcome = fit(start, m.mu.size(), residuals(m, model, o), o.max_iterations);
     if (!a.outcome.converged)
@@ -54,9 +46,39 @@ void fit_parameters_of(const measurement& m, const std::vector<member>& members,
                             " (--max-iterations " + std::to_string(o.max_iterations) +
                             "); fix or bound parameters, or give a start with --shift");
     a.p = a.outcome.p;
-    a.fitted = true;
     a.w = {a.p[p_resolution].value, o.final_scale};
     if (o.params[p_width].free) a.w.final_scale = a.p[p_width].value;
+}
+
+bool same_e0(const ensemble& x, const ensemble& y) {
+    for (std::size_t i = 0; i < x.each.size(); ++i)
+        if (x.each[i].norm.e0 != y.each[i].norm.e0) return false;
+    return true;
+}
+
+// The fit from the aligned start. A fit holds every member's E0 (its normalisation would jump
+// between grid points as the widths change); when the fitted widths move an E0, the fit is
+// made again with E0 held there, so that the result is the model the fit found.
+void fit_parameters_of(const measurement& m, const std::vector<member>& members, const options& o,
+                       const ensemble& first, agreement& a) {
+    constexpr int max_passes = 4;
+    fit_parameters start = o.params;
+    start[p_shift].value = a.start_shift;
+    start[p_scale].value =
+        o.scale ? *o.scale
+                : least_squares_scale(m.mu, model_values(m, first.mean_line(), a.start_shift, 1.0),
+                                      start[p_scale]);
+    start[p_resolution].value = o.resolution;
+    start[p_width].value = o.final_scale ? *o.final_scale : members.front().p.final_scale;
+    ensemble held = first;
+    for (int pass = 1;; ++pass) {
+        fit_once(m, members, o, start, held, a);
+        a.spectrum = combine(members, a.w);
+        if (same_e0(a.spectrum, held) || pass == max_passes) break;
+        held = a.spectrum;
+        start = a.p;
+    }
+    a.fitted = true;
 }
 
 }  // namespace
@@ -81,7 +103,6 @@ agreement hold_against(const measurement& m, const std::vector<member>& members,
         return a;
     }
     fit_parameters_of(m, members, o, first, a);
-    a.spectrum = combine(members, a.w);
     a.result = figures_of(
         m.mu, model_values(m, a.spectrum.mean_line(), a.p[p_shift].value, a.p[p_scale].value));
     return a;

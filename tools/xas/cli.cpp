@@ -135,6 +135,8 @@ bool comparison_option(const std::vector<std::string>& args, std::size_t& i, opt
     const std::string& a = args[i];
     if (a == "--fit") {
         o.fit = true;
+    } else if (a == "--check") {
+        o.check = true;
     } else if (a == "--fix") {
         named_parameter(o, a, value_after(args, i)).free = false;
     } else if (a == "--bound") {
@@ -223,6 +225,11 @@ options parse_options(const std::vector<std::string>& args) {
 std::string_view help_text() {
     return R"(usage: korva-xas DECK -o OUT.xdi [--fermi E_RY] [--element SYMBOL] [--edge NAME]
                  [--resolution FWHM_EV] [--final-width SCALE] [--png FILE] [--svg FILE]
+                 [--exp FILE [--exp-column C] [--window LO HI] [--compare FILE]
+                  [--shift EV] [--scale A] [--fit [--fix NAME] [--bound NAME LO HI]
+                  [--max-iterations N]]]
+       korva-xas --runs LIST -o OUT.xdi [the same options]
+       korva-xas --exp FILE [--exp-column C] [--window LO HI]
 
 Run in the folder of a finished korva run whose deck asks for the cross-section plot (IF1 > 0).
 Reads the deck, the run's PREFIX_kor.sig (the total cross-section of each final-state channel;
@@ -248,14 +255,53 @@ writes the absorption against the photon energy as an XDI 1.0 file:
 --resolution EV   FWHM of the Gaussian, above 0 and at most 20 eV (default 1)
 --final-width S   multiplies Gamma_max of the arctangent width, 0..10 (default 1; 0 for data made
                   with the Hedin-Lundqvist self-energy, whose phase shifts carry the losses)
---png FILE        the normalised spectrum drawn as a PNG picture (800 x 600)
+--png FILE        the normalised spectrum drawn as a PNG picture (800 x 600); with --exp the
+                  overlay of the two spectra, the residual below
 --svg FILE        the same as SVG
+--runs LIST       several finished runs in place of one deck (the sites of a crystal, the frames
+                  of a trajectory): one line `WEIGHT DECK [LABEL]` each, decks relative to the
+                  list's folder, each run read from its deck's folder; every run is broadened
+                  alike and normalised on its own; OUT.xdi holds their weighted mean (mu), its
+                  weighted standard deviation (mu_std) and every run (mu_LABEL) on the energies
+                  they share; the pictures draw the mean and the spread as a band
 
-Standard output: one summary (E_F, the widths, E0 and the edge step, the files written).
-Exit status: 0 done; 1 a value korva-xas refuses (an option, ENE, the data files' Fermi levels
-that disagree, E_F above the computed energies, no edge step); 2 input it cannot read (the deck,
-no .sig, a data file, a first line without E_F or gamma); 3 an output it cannot write. On an
-error one line goes to standard error and no file is written.
+The measurement:
+--exp FILE        a measured spectrum: XDI 1.0 (Column.1 energy in eV or keV; the absorption
+                  mutrans, mufluor, normtrans, normfluor, or ln(i0/itrans), or ifluor/i0; the
+                  Element fields must name the computed edge) or plain columns (energy, then the
+                  absorption; '#' comments; energies all at most 100 are keV). Normalised as
+                  Athena and Larch do: E0 at the largest derivative, a pre-edge line over
+                  E0-150..E0-30 eV, a post-edge quadratic, edge step 1 (a normtrans or
+                  normfluor column is taken as it is)
+--exp-column C    the absorption column: an XDI label or a column number (plain: 2 and up)
+--window LO HI    eV about the measured E0 where the spectra are compared (default -10 80)
+--compare FILE    the comparison's XDI file: energy, computed, measured, residual (and
+                  computed_std for --runs) on the measured energies of the window
+                  (default OUT_compare.xdi)
+--shift EV        the shift of the computed energies (default: the shift, in steps of 0.05 eV
+                  within the shift's bounds, of the largest Pearson r); with --fit, its start
+--scale A         the computed spectrum's scale (default 1); with --fit, its start (default:
+                  the least-squares scale at the start)
+Figures: Pearson's r, the R-factor sum (m - c)^2 / sum m^2 and the shift; the line
+`  result       r = 0.xxx, R = ..., shift = x.x eV, ...` carries them.
+
+--fit             fits shift (eV), scale, resolution (the Gaussian's FWHM, eV) and width (the
+                  final-state width's scale) by GSL's nonlinear least squares; prints each
+                  value with its standard error
+--fix NAME        keeps a parameter at its start (repeatable)
+--bound NAME LO HI  its bounds; defaults: shift -30..30, scale 0.5..2, resolution 0.1..10,
+                  width 0..10
+--max-iterations N  of one fit (default 200); a fit that does not converge is an error
+--check           reads the options and the measurement, and stops: no run is read, nothing
+                  written (korva-xanes checks its korva-xas options so, before it runs anything)
+
+Standard output: one summary (E_F, the widths, E0 and the edge step; the measurement, the
+figures and the fit; the files written). Exit status: 0 done; 1 a value korva-xas refuses (an
+option, ENE, the data files' Fermi levels that disagree, E_F above the computed energies, no
+edge step, a measurement of another edge or outside the computed range, a fit that does not
+converge); 2 input it cannot read (the deck, no .sig, a data file, a first line without E_F or
+gamma, a malformed measurement: the file and line are named); 3 an output it cannot write. On
+an error one line goes to standard error and no file is written.
 )";
 }
 

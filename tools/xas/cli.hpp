@@ -41,6 +41,7 @@ struct options {
     fit_parameters params = default_parameters();  // bounds, free or fixed
     std::optional<double> shift, scale;            // given: the start (or the fixed value)
     int max_iterations = 200;
+    bool check = false;  // --check: the options (and the measurement) only, nothing run
     bool help = false;
 
     bool measurement_only() const { return deck.empty() && runs.empty(); }

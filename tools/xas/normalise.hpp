@@ -1,7 +1,8 @@
 // Edge-step normalisation of an absorption spectrum, measured or computed, as Athena and Larch
 // do it: E0 at the largest derivative, a straight line fitted below the edge and subtracted, a
 // quadratic fitted above it, the edge step their difference at E0, and the spectrum minus the
-// line divided by the step.
+// line divided by the step. When the quadratic's value at E0 is not positive (a short range
+// whose quadratic follows an oscillation), a line is fitted instead, then a constant.
 #pragma once
 
 #include <array>
@@ -27,6 +28,7 @@ struct normalisation {
     double step = 0.0;                          // in the unit of mu
     std::array<double, 2> pre{0.0, 0.0};        // line: pre[0] + pre[1] (E - E0)
     std::array<double, 3> post{0.0, 0.0, 0.0};  // quadratic in (E - E0)
+    int post_degree = 2;  // 2; 1 or 0 when the quadratic's value at E0 is not positive
     double post_lo = 0.0, post_hi = 0.0;        // the post-edge range used, eV relative to E0
     std::vector<double> mu;                     // (mu - line) / step
 };

@@ -117,6 +117,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             return 0;
         }
         if (o.measurement_only()) return measurement_alone(o, out);
+        if (o.check) {
+            if (!o.exp.empty()) load_measurement(o, nullptr);
+            return 0;
+        }
         const session s = compute(o);
         write_whole_files(outputs(s));
         for (const loaded_run& l : s.runs)
