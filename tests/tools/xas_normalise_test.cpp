@@ -42,7 +42,9 @@ TEST(xas_normalise, a_synthetic_edge_has_its_known_step) {
     for (std::size_t i = 0; i < e.size(); ++i) {  // far below 0, far above the quadratic trend
         const double x = e[i] - edge.e0;
         const double expected = x < -30.0 ? 0.0 : 1.0 + edge.q1 * x + edge.q2 * x * x;
-        if (std::abs(x) > 30.0) ASSERT_NEAR(n.mu[i], expected, 1e-9) << "E - E0 = " << x;
+        if (std::abs(x) > 30.0) {
+            ASSERT_NEAR(n.mu[i], expected, 1e-9) << "E - E0 = " << x;
+        }
     }
 
     // A computed spectrum: no pre-edge line, so the edge without its line has the same step.

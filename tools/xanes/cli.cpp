@@ -1,6 +1,7 @@
 #include "cli.hpp"
 
 #include <sched.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -71,6 +72,8 @@ bool valued_option(const std::vector<std::string>& args, std::size_t& i, options
         o.jobs = whole(a, value_after(args, i), 1, 4096);
     } else if (a == "--threads") {
         o.threads = whole(a, value_after(args, i), 1, 4096);
+    } else if (a == "--korva") {
+        o.korva = value_after(args, i);
     } else if (a == "--launcher") {
         o.launcher = split(value_after(args, i));
     } else if (a == "--xas") {
@@ -195,7 +198,12 @@ std::string summary(const plan& p, const execution& e, double seconds) {
 int run_all(const options& o, const std::string& self, const std::vector<std::string>& args,
             std::ostream& out) {
     const auto t0 = std::chrono::steady_clock::now();
-    const programs p = find_programs(self);
+    programs p = find_programs(self);
+    if (!o.korva.empty()) {
+        if (::access(o.korva.c_str(), X_OK) != 0)
+            wrong("--korva " + o.korva + ": not a program korva-xanes can run");
+        p.korva = fs::absolute(o.korva).lexically_normal().string();
+    }
     if (!fs::is_regular_file(o.structure))
         throw xanes_error(exit_unreadable, o.structure + ": no such structure file");
     const listing l = list_sites(o, p);
@@ -210,6 +218,12 @@ int run_all(const options& o, const std::string& self, const std::vector<std::st
         << " at a time, " << pl.threads << " OpenMP thread" << (pl.threads == 1 ? "" : "s")
         << " each (" << n << " cores)\n"
         << std::flush;
+    if (o.prepare) {
+        out << "korva-xanes: prepared, nothing run: sh " << pl.folder << "/repeat.sh runs it, "
+            << "sh repeat.sh run N one run (1 to " << pl.runs.size() << "), sh repeat.sh xas "
+            << "the spectrum\n";
+        return out ? 0 : exit_write;
+    }
     const execution e = execute(pl, out);
     out << summary(pl, e,
                    std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
@@ -219,10 +233,13 @@ int run_all(const options& o, const std::string& self, const std::vector<std::st
 
 }  // namespace
 
-std::string_view help_text() {
-    return R"(usage: korva-xanes STRUCTURE --absorber WHO [--radius R] [--edge K|L3] [--exp FILE]
+namespace {
+
+constexpr std::string_view help =
+    R"(usage: korva-xanes STRUCTURE --absorber WHO [--radius R] [--edge K|L3] [--exp FILE]
                    [--fit] [-o FOLDER] [--every-atom] [--max-atoms N] [--points N]
-                   [--jobs N] [--threads T] [--launcher CMD] [--xas OPTIONS]
+                   [--jobs N] [--threads T] [--korva PATH] [--launcher CMD]
+                   [--xas OPTIONS] [--prepare]
 
 One command from a structure file (and a measurement) to the spectrum and its picture. It runs,
 as child processes, the programs beside it or in its build tree: korva-cluster (the sites and
@@ -256,8 +273,11 @@ WHO           a CIF site label (Fe1: that site) or an element (Fe: every site of
 --jobs N      runs at once (default: the cores, at most the runs)
 --threads T   OpenMP threads of each korva (default: the cores over the jobs, at least 1), so
               that jobs x threads does not exceed the cores
+--korva PATH  the korva to run in place of the one found (build-mpi/korva, the MPI build)
 --launcher CMD  before korva's path, such as "mpirun -n 16" for the MPI build
 --xas OPTIONS   more options for korva-xas, in one argument ("--window -10 60 --fix width")
+--prepare     checks the input and makes the folder with runs.txt and repeat.sh, and runs
+              nothing: the runs can then go to a job array (sh repeat.sh run N each)
 
 A trajectory (an XYZ file of several frames) gives one run per frame (and atom): the mean
 spectrum and its standard deviation, drawn as a band. The structure is read (korva-cluster
@@ -271,6 +291,11 @@ the run and the stage's own message, and korva-xanes ends with the stage's exit 
 folder is kept for inspection. Exit status: 0 done; 1 an option it refuses or a folder that
 exists; 2 input it cannot read; 3 a folder it cannot write; else the failed stage's status.
 )";
+
+}  // namespace
+
+std::string_view help_text() {
+    return help;
 }
 
 options parse_options(const std::vector<std::string>& args) {
@@ -286,6 +311,8 @@ options parse_options(const std::vector<std::string>& args) {
             o.fit = true;
         } else if (a == "--every-atom") {
             o.every_atom = true;
+        } else if (a == "--prepare") {
+            o.prepare = true;
         } else if (a.size() > 1 && a[0] == '-') {
             wrong(a + ": unknown option (korva-xanes --help lists them)");
         } else if (o.structure.empty()) {

@@ -35,7 +35,9 @@ struct options {
     std::optional<int> max_atoms, points;
     int jobs = 0, threads = 0;          // 0: from the machine's cores
     std::vector<std::string> launcher;  // before korva's path: "mpirun -n 4"
+    std::string korva;                  // korva's path in place of the one found (an MPI build)
     std::vector<std::string> xas;       // more arguments for korva-xas
+    bool prepare = false;               // --prepare: the folder and its scripts, nothing run
     bool help = false;
 };
 

@@ -69,6 +69,22 @@ std::string compare_name(const std::string& out) {
     return (p.parent_path() / (p.stem().string() + "_compare.xdi")).string();
 }
 
+// No output may name an input or another output.
+void check_distinct(const options& o) {
+    const std::string& input = o.deck.empty() ? o.runs : o.deck;
+    const std::vector<const std::string*> ins{&input, &o.exp};
+    const std::vector<const std::string*> outs{&o.out, &o.png, &o.svg, &o.compare};
+    for (std::size_t i = 0; i < outs.size(); ++i) {
+        if (outs[i]->empty()) continue;
+        for (const std::string* in : ins)
+            if (!in->empty() && same_file(*outs[i], *in))
+                wrong(*outs[i] + ": the output would overwrite an input");
+        for (std::size_t j = i + 1; j < outs.size(); ++j)
+            if (!outs[j]->empty() && same_file(*outs[i], *outs[j]))
+                wrong(*outs[i] + ": two outputs name the same file");
+    }
+}
+
 void check_outputs(options& o) {
     if (!o.deck.empty() && !o.runs.empty()) wrong(o.deck + ": a deck or --runs, not both");
     if (o.measurement_only()) {
@@ -81,17 +97,7 @@ void check_outputs(options& o) {
     if (o.fit && o.exp.empty()) wrong("--fit needs a measurement (--exp FILE)");
     if (!o.exp.empty() && o.compare.empty()) o.compare = compare_name(o.out);
     if (o.exp.empty() && !o.compare.empty()) wrong("--compare needs a measurement (--exp FILE)");
-    const std::string& input = o.deck.empty() ? o.runs : o.deck;
-    const std::vector<const std::string*> outs{&o.out, &o.png, &o.svg, &o.compare};
-    for (std::size_t i = 0; i < outs.size(); ++i) {
-        if (outs[i]->empty()) continue;
-        for (const std::string* in : std::vector<const std::string*>{&input, &o.exp})
-            if (!in->empty() && same_file(*outs[i], *in))
-                wrong(*outs[i] + ": the output would overwrite an input");
-        for (std::size_t j = i + 1; j < outs.size(); ++j)
-            if (!outs[j]->empty() && same_file(*outs[i], *outs[j]))
-                wrong(*outs[i] + ": two outputs name the same file");
-    }
+    check_distinct(o);
 }
 
 // An option naming a file; false when `a` is none of them.
@@ -222,8 +228,10 @@ options parse_options(const std::vector<std::string>& args) {
     return o;
 }
 
-std::string_view help_text() {
-    return R"(usage: korva-xas DECK -o OUT.xdi [--fermi E_RY] [--element SYMBOL] [--edge NAME]
+namespace {
+
+constexpr std::string_view help =
+    R"(usage: korva-xas DECK -o OUT.xdi [--fermi E_RY] [--element SYMBOL] [--edge NAME]
                  [--resolution FWHM_EV] [--final-width SCALE] [--png FILE] [--svg FILE]
                  [--exp FILE [--exp-column C] [--window LO HI] [--compare FILE]
                   [--shift EV] [--scale A] [--fit [--fix NAME] [--bound NAME LO HI]
@@ -303,6 +311,11 @@ converge); 2 input it cannot read (the deck, no .sig, a data file, a first line 
 gamma, a malformed measurement: the file and line are named); 3 an output it cannot write. On
 an error one line goes to standard error and no file is written.
 )";
+
+}  // namespace
+
+std::string_view help_text() {
+    return help;
 }
 
 }  // namespace korva::xas

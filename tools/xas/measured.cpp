@@ -95,8 +95,8 @@ std::vector<double> data_row(const text_line& l, std::size_t& columns, const std
     if (columns == 0) columns = row.size();
     if (row.size() != columns)
         bad(path, l.number,
-            std::to_string(row.size()) + " values where the rows before hold " +
-                std::to_string(columns));
+            std::to_string(row.size()) + (row.size() == 1 ? " value" : " values") +
+                " where the rows before hold " + std::to_string(columns));
     return row;
 }
 

@@ -99,15 +99,17 @@ std::string run_line(const loaded_run& l, const xas_spectrum& s) {
 std::string ensemble_head(const session& s) {
     std::ostringstream os;
     const ensemble& e = s.spectrum;
-    os << "korva-xas: " << s.o.runs << ", " << s.runs.size() << " runs, " << s.first().element
-       << " " << s.first().edge << "\n";
+    os << "korva-xas: " << s.o.runs << ", " << s.runs.size()
+       << (s.runs.size() == 1 ? " run, " : " runs, ") << s.first().element << " " << s.first().edge
+       << "\n";
     for (std::size_t i = 0; i < s.runs.size(); ++i)
         os << "  run " << s.runs[i].entry.label << "  " << run_line(s.runs[i], e.each[i]) << "\n";
     os << "  resolution   Gaussian FWHM " << g(s.first().p.resolution) << " eV; grid "
        << g(e.step, 4) << " eV; the runs share " << e.energy.size() << " points, "
        << g(e.energy.front(), 8) << ".." << g(e.energy.back(), 8) << " eV\n";
-    os << "  mean         weighted by the runs' weights; spread: their weighted standard "
-          "deviation\n";
+    if (s.runs.size() > 1)
+        os << "  mean         weighted by the runs' weights; spread: their weighted standard "
+              "deviation\n";
     return os.str();
 }
 
@@ -125,9 +127,11 @@ std::vector<xdi_field> ensemble_fields(const session& s) {
     return f;
 }
 
+// The mean, and with several runs its spread and every run.
 std::vector<xdi_column> ensemble_columns(const ensemble& e, const std::vector<loaded_run>& runs) {
-    std::vector<xdi_column> c{
-        {"energy", "eV", e.energy}, {"mu", "", e.mean}, {"mu_std", "", e.spread}};
+    std::vector<xdi_column> c{{"energy", "eV", e.energy}, {"mu", "", e.mean}};
+    if (runs.size() == 1) return c;
+    c.push_back({"mu_std", "", e.spread});
     for (std::size_t i = 0; i < runs.size(); ++i)
         c.push_back({"mu_" + runs[i].entry.label, "", e.shared[i]});
     return c;
@@ -200,8 +204,8 @@ std::vector<xdi_field> comparison_fields(const session& s) {
         {"Korva.measured", measured_text(m)},
         {"Korva.window", window_text(m.window) + " about the measured E0"},
         {"Korva.normalisation",
-         "both to an edge step of 1 (Athena's standard: E0 at the largest "
-         "derivative, pre-edge line, post-edge quadratic)"},
+         "both to an edge step of 1 (Athena's standard: E0 at the largest derivative, a "
+         "pre-edge line subtracted from the measured one, a post-edge quadratic)"},
         {"Korva.r", g(a.result.r, 8)},
         {"Korva.r_factor", g(a.result.rfactor, 8) + " (sum (m - c)^2 / sum m^2)"},
         {"Korva.fit",
@@ -210,7 +214,8 @@ std::vector<xdi_field> comparison_fields(const session& s) {
     for (const fit_parameter& p : a.p)
         f.push_back({"Korva." + p.name, g(p.value, 8) + (p.unit.empty() ? "" : " " + p.unit) +
                                             (a.fitted && p.free ? " +- " + g(p.error, 3) : "") +
-                                            (!p.free || !a.fitted ? " (not fitted)" : "")});
+                                            (!p.free || !a.fitted ? " (not fitted)" : "") +
+                                            (a.fitted && p.at_bound ? " (at a bound)" : "")});
     return f;
 }
 
@@ -224,7 +229,7 @@ compared comparison_values(const session& s) {
     const double shift = a.p[p_shift].value, scale = a.p[p_scale].value;
     compared c;
     c.computed = model_values(m, s.spectrum.mean_line(), shift, scale);
-    if (s.several) c.spread = model_values(m, s.spectrum.spread_line(), shift, scale);
+    if (s.runs.size() > 1) c.spread = model_values(m, s.spectrum.spread_line(), shift, scale);
     for (std::size_t i = 0; i < m.mu.size(); ++i) c.residual.push_back(m.mu[i] - c.computed[i]);
     return c;
 }
@@ -235,7 +240,7 @@ std::string comparison_xdi(const session& s) {
                                  {"computed", "", c.computed},
                                  {"measured", "", s.meas->mu},
                                  {"residual", "", c.residual}};
-    if (s.several) cols.push_back({"computed_std", "", c.spread});
+    if (s.runs.size() > 1) cols.push_back({"computed_std", "", c.spread});
     return xdi_table(comparison_fields(s),
                      "KORVA XANES against a measurement, both normalised by korva-xas", cols);
 }
@@ -251,14 +256,15 @@ overlay overlay_of(const session& s) {
         if (x < m.norm.e0 + m.window.lo || x > m.norm.e0 + m.window.hi) continue;
         o.energy.push_back(x);
         o.computed.push_back(scale * e.mean[i]);
-        if (s.several) o.spread.push_back(scale * e.spread[i]);
+        if (s.runs.size() > 1) o.spread.push_back(scale * e.spread[i]);
     }
     const compared c = comparison_values(s);
     o.measured_energy = m.energy;
     o.measured = m.mu;
     o.residual = c.residual;
-    o.computed_name =
-        s.several ? "computed, mean of " + std::to_string(s.runs.size()) + " runs" : "computed";
+    o.computed_name = s.runs.size() > 1
+                          ? "computed, mean of " + std::to_string(s.runs.size()) + " runs"
+                          : "computed";
     o.measured_name = base_name(m.file.path);
     o.notes = {
         "r = " + fixed(a.result.r, 3) + ", R = " + g(a.result.rfactor, 3),
@@ -317,7 +323,8 @@ std::vector<std::pair<std::string, std::string>> outputs(const session& s) {
     const picture_text text{s.first().element + " " + s.first().edge + " edge, " + s.o.out};
     const auto draw = [&](bool png) {
         if (s.meas) return overlay_picture(overlay_of(s), png);
-        if (s.several) return picture(e.energy, e.mean, text, png, e.spread);
+        if (s.runs.size() > 1) return picture(e.energy, e.mean, text, png, e.spread);
+        if (s.several) return picture(e.energy, e.mean, text, png);
         return picture(e.each.front().energy, e.each.front().mu, text, png);
     };
     add_picture(files, s.o.png, true, draw);
