@@ -239,7 +239,8 @@ constexpr std::string_view help =
        korva-xas --runs LIST -o OUT.xdi [the same options]
        korva-xas --exp FILE [--exp-column C] [--window LO HI]
 
-Run in the folder of a finished korva run whose deck asks for the cross-section plot (IF1 > 0).
+The deck of a finished korva run whose deck asks for the cross-section plot (IF1 > 0); the run's
+files are read from the deck's folder.
 Reads the deck, the run's PREFIX_kor.sig (the total cross-section of each final-state channel;
 their sum is the absorption) and the first lines of the two data files the deck names (the
 Fermi level E_F, the damping gamma, the absorber's element and edge, the exchange model), and
