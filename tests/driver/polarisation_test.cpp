@@ -24,7 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path cu = fs::path(KORVA_SOURCE_DIR) / "examples" / "cu-k";
+const fs::path cu = fs::path(KORVA_SOURCE_DIR) / "tests" / "data" / "cu";
 
 // The matrix of point 1 of the copper example (no |m| cut-off, every level) and, for each of
 // x, y, z and a general direction of the cluster's frame, the recursion's value and the dense
@@ -75,9 +75,9 @@ struct table {
     double largest = 0;
 };
 
-table run_table(const std::string& example, const std::string& deck, const std::vector<vec3>& pol) {
+table run_table(const fs::path& folder, const std::string& deck, const std::vector<vec3>& pol) {
     const fs::path dir = test::scratch_dir("polar_run");
-    test::copy_deck_and_data(fs::path(KORVA_SOURCE_DIR) / "examples" / example, dir);
+    test::copy_deck_and_data(folder, dir);
     run_options opt;
     opt.polarisations = pol;
     const test::program_run r = test::run_inside(dir, deck, opt);
@@ -124,6 +124,7 @@ std::string converged_deck(const std::string& example) {
             f >> toll >> mmax >> eps >> nep;
             line = toll + " 20 0 20";
         }
+        if (nat > 0 && n == 9 + nat) line = "0 20 0.05";  // prompt 11: the points' whole k range
         out += line + '\n';
     }
     return out;
@@ -135,10 +136,11 @@ std::string converged_deck(const std::string& example) {
 TEST(Polarisation, SumRuleCubicSymmetryAndDichroism) {
     const vec3 x{1, 0, 0}, y{0, 1, 0}, z{0, 0, 1};
     const real r3 = 1.0f / std::sqrt(3.0f);
+    const fs::path examples = fs::path(KORVA_SOURCE_DIR) / "examples";
     for (const std::string ex : {"cu-k", "planar", "small"}) {
-        const std::string deck = converged_deck(ex);
-        const table iso = run_table(ex, deck, {});
-        const table pol = run_table(ex, deck, {x, y, z, {r3, r3, r3}});
+        const std::string deck = converged_deck(examples / ex);
+        const table iso = run_table(examples / ex, deck, {});
+        const table pol = run_table(examples / ex, deck, {x, y, z, {r3, r3, r3}});
         table mean = pol;
         for (auto& row : mean.rows) row[0] = (row[0] + row[1] + row[2]) / 3.0;
         const double rule = worst(mean, 0, iso, 0);
@@ -206,8 +208,8 @@ TEST(Polarisation, RotatingClusterAndVectorsTogetherChangesNothing) {
     const auto unit = [](const std::array<double, 3>& v) {
         return vec3{static_cast<real>(v[0]), static_cast<real>(v[1]), static_cast<real>(v[2])};
     };
-    const table before = run_table("cu-k", deck(false), {unit(e1), unit(e2)});
-    const table after = run_table("cu-k", deck(true), {unit(turn(e1)), unit(turn(e2))});
+    const table before = run_table(cu, deck(false), {unit(e1), unit(e2)});
+    const table after = run_table(cu, deck(true), {unit(turn(e1)), unit(turn(e2))});
     const double w = std::max(worst(before, 0, after, 0), worst(before, 1, after, 1));
     std::cout << "[ measured ] turned cluster and vectors: " << w << " of max |Xtot|, anisotropy "
               << worst(before, 0, before, 1) << '\n';

@@ -202,7 +202,7 @@ TEST(psgen_files, example_data_regenerates) {
         const char* xs;
         int points;
         int lcore;
-    } examples[] = {{"cu-k", "cu.psgen", "cu.ps", "cu.xs", 70, 0},
+    } examples[] = {{"cu-k", "cu.psgen", "cu_fcc.ps", "cu_fcc.xs", 150, 0},
                     {"two-types", "ft.psgen", "ft.ps", "ft.xs", 50, 1},
                     {"planar", "pl.psgen", "pl.ps", "pl.xs", 40, 0}};
     for (const auto& ex : examples) {

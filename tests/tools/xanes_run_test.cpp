@@ -169,9 +169,9 @@ TEST(xanes_run, a_trajectory_gives_the_mean_and_spread_of_its_frames) {
 TEST(xanes_run, copper_against_the_measured_foil_with_a_fit) {
     const fs::path d = test::scratch_dir("xanes_foil");
     const tool_run r =
-        xanes_in(d, quoted(source / "examples/cu-foil/cu_fcc.cif") +
+        xanes_in(d, quoted(source / "examples/cu-k/cu_fcc.cif") +
                         " --absorber Cu --radius 3 --points 24 --fit --exp " +
-                        quoted(source / "examples/cu-foil/cu_metal_10K.xdi") + " -o foil");
+                        quoted(source / "examples/cu-k/cu_metal_10K.xdi") + " -o foil");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string last = r.out.substr(r.out.rfind("korva-xanes: done in"));
     EXPECT_NE(last.find("1 run, 13 atoms, 24 energies, E_F "), std::string::npos) << last;

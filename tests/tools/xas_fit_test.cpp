@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path foil = fs::path(KORVA_SOURCE_DIR) / "examples/cu-foil/cu_metal_10K.xdi";
+const fs::path foil = fs::path(KORVA_SOURCE_DIR) / "examples/cu-k/cu_metal_10K.xdi";
 
 // A straight line y = a + b x fitted through the bounded map (a as the shift, b as the scale,
 // both well inside wide bounds) gives what gsl_fit_linear gives: the same values, and the same

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
+#include <string_view>
+#include <utility>
 
 #include "cluster.hpp"
 #include "common/capacities.hpp"
@@ -254,6 +256,7 @@ namespace korva::cluster {
 
 namespace {
 
+// The text of --help; {NAT}, {NPH} and {NER} stand for the capacities of the build.
 constexpr std::string_view help_template =
     R"(usage: korva-cluster STRUCTURE --absorber WHO --radius R [--max-atoms N]
                      [--deck FILE] [--psgen FILE] [--edge K|L3] [--grid near-edge|exafs]
@@ -272,8 +275,8 @@ STRUCTURE     small-molecule CIF (symmetry from the listed operations, else the 
               file order; else, for XYZ, PDB and mmCIF, an atom number (XYZ: its place in the
               file from 1; PDB and mmCIF: its serial number)
 --radius      Angstrom, above 0: shells whose nearest atom lies within R
---max-atoms   2 to {NAT}, default {NAT}: whole shells only, the cluster ends before the first shell
-              that does not fit (atoms within 0.001 A of one distance are one shell)
+--max-atoms   2 to {NAT}, default {NAT}: whole shells only, the cluster ends before the first
+              shell that does not fit (atoms within 0.001 A of one distance are one shell)
 --deck FILE   writes a whole deck (prompts 1 to 12) for the cluster
 --psgen FILE  writes a korva-psgen input for the cluster's phase sets (needs --deck: its
               self-consistent potential comes from the deck's atoms)
@@ -287,11 +290,11 @@ STRUCTURE     small-molecule CIF (symmetry from the listed operations, else the 
               read and must list the atoms of the first, element by element
 --sites       cuts nothing: lists the absorbing sites WHO stands for, one line
               `site NAME MULTIPLICITY ELEMENT` each after the lines `format F` (cif, mmcif,
-              pdb, xyz) and `frames N` (N: the frames of an XYZ trajectory, else 1). A CIF site label is that site; an element symbol is
-              every site of the element (CIF: the listed sites, each with its images in the
-              unit cell as multiplicity; XYZ, PDB, mmCIF: every atom of the element,
-              multiplicity 1); an atom number is that atom. NAME is what --absorber takes to
-              name the one site.
+              pdb, xyz) and `frames N` (N: the frames of an XYZ trajectory, else 1). A CIF
+              site label is that site; an element symbol is every site of the element (CIF:
+              the listed sites, each with its images in the unit cell as multiplicity; XYZ,
+              PDB, mmCIF: every atom of the element, multiplicity 1); an atom number is that
+              atom. NAME is what --absorber takes to name the one site.
 
 Phase sets: 1 is the absorber alone (it carries the core hole), then one per element in order
 of first appearance by distance; the program holds at most {NPH}.
@@ -322,17 +325,13 @@ file is written.
 
 }  // namespace
 
-// The help text with the program's capacities in place of {NAT}, {NER} and {NPH}.
-std::string_view help_text() {
-    static const std::string text = [] {
-        std::string t(help_template);
-        const std::pair<std::string, int> caps[] = {
-            {"{NAT}", NAT_}, {"{NER}", NER_}, {"{NPH}", NPH_}};
-        for (const auto& [key, value] : caps)
-            for (auto p = t.find(key); p != std::string::npos; p = t.find(key))
-                t.replace(p, key.size(), std::to_string(value));
-        return t;
-    }();
+std::string help_text() {
+    std::string text(help_template);
+    const std::pair<std::string_view, int> capacities[] = {
+        {"{NAT}", NAT_}, {"{NPH}", NPH_}, {"{NER}", NER_}};
+    for (const auto& [mark, value] : capacities)
+        for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark, at))
+            text.replace(at, mark.size(), std::to_string(value));
     return text;
 }
 

@@ -4,7 +4,6 @@
 
 #include <ostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "edges.hpp"
@@ -28,7 +27,8 @@ struct options {
     bool help = false;
 };
 
-std::string_view help_text();
+// The text of --help, with the capacities of this build.
+std::string help_text();
 
 // Throws cluster_error (status 1) for anything it cannot use.
 options parse_options(const std::vector<std::string>& args);

@@ -16,7 +16,7 @@ struct run_defaults {
     double toll_lmax = 0.002;               // prompt 7: cut-off tolerance
     int mmax = 3;                           //           |m| cut-off
     double eps = 1e-4;                      //           recursion tolerance
-    int nep = 150;                          //           all energy points of the phase-shift file
+    int nep = NER_;                         //           all energy points of the phase-shift file
     int iout = 2;                           // prompt 8: print level
     int if1 = 1;                            //           cross-section plot, no rescaling
     int if2 = 0;                            //           no experimental comparison
