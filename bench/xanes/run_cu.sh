@@ -10,7 +10,8 @@
 #   BUILD=build          the build folder with korva, korva-cluster and korva-psgen
 #   GRID=near-edge       or exafs (korva-cluster --grid)
 #   PSGEN_LINES=""       keyword lines appended to the psgen input ("exchange dirac-hara",
-#                        "energies 0.02 7 150" replaces the grid line, "fermi electron-gas", ...)
+#                        "energies 0.02 7 150" replaces the grid line, "fermi friedel",
+#                        "fermi electron-gas", ...)
 #   FWHM=1               the Gaussian of the last comparison, eV
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)

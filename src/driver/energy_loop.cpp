@@ -231,7 +231,8 @@ void compute_points(run_state& st, const loop_plan& plan, point_team& team, run_
     }
 }
 
-void take_signal(run_state& st, const loop_plan& plan, std::ostream& out, const point_signal& s) {
+void take_signal(run_state& st, const loop_plan& plan, std::ostream& out, const point_signal& s,
+                 const point_watch& watch) {
     out << s.text;
     rethrow_failure(s);
     st.sig.set(s);
@@ -239,10 +240,13 @@ void take_signal(run_state& st, const loop_plan& plan, std::ostream& out, const 
     if (s.e == plan.nen && st.par.lcore > 0) dat_curve_end(st.dat, true);
     // Each progress line reaches the user now, not when the buffer fills.
     out.flush();
+    watch.after_point(s.k, plan.total());
 }
 
-void energy_loop(run_state& st, const loop_plan& plan, std::ostream& out, run_observer* obs) {
-    serial_team team(plan.total(), [&](const point_signal& s) { take_signal(st, plan, out, s); });
+void energy_loop(run_state& st, const loop_plan& plan, std::ostream& out, run_observer* obs,
+                 const point_watch& watch) {
+    serial_team team(plan.total(),
+                     [&](const point_signal& s) { take_signal(st, plan, out, s, watch); });
     compute_points(st, plan, team, obs);
 }
 

@@ -109,8 +109,9 @@ void cross_section_plot(run_state& st, int nen, std::ostream& out) {
                                           ? rescaled_cross_sections(st.phases, nen, p.ene, out)
                                           : cross_sections(st.phases, nen);
     experiment x;
-    const bool with_experiment = p.if2 == 1 && read_experimental_file(p.expfile, out, x);
-    open(out, st.sigfile, p.output_name("sig"));
+    const bool with_experiment =
+        p.if2 == 1 && read_experimental_file(st.place.path(p.expfile), out, x);
+    open(out, st.sigfile, p.output_name("sig"), st.place);
     // One curve per channel, or per polarisation (all of channel 1).
     std::vector<sig_curve> curves;
     for (int col = 1; col <= st.sig.columns(); ++col)
@@ -136,12 +137,12 @@ void chi_and_fourier_plots(run_state& st, int nen, const chi_mesh& mesh, std::os
         interpchin(NER_, mesh.kpoint.data(), s.camp[c - 1].data(), phase[c - 1].data(), 4, NPI_,
                    nmesh, kmesh.data(), mesh.istart.data(), chi.data(), chimesh.data());
 
-    open(out, st.chi, p.output_name("chi"));
+    open(out, st.chi, p.output_name("chi"), st.place);
     chiplot(st.chi, NPI_, nmesh, kmesh.data(), chimesh.data(), p.esp, p.output_name("chi"));
     out << (record() << " >>>>    TOTAL SIGNAL PLOT DONE    <<<<");
 
     const real k1 = std::max(mesh.kmin, 2.5f);
-    open(out, st.foufile, p.output_name("fou"));
+    open(out, st.foufile, p.output_name("fou"), st.place);
     fouplot(st.fou, st.foufile, NPI_, nmesh, kmesh.data(), chimesh.data(), k1, mesh.kmax, p.esp,
             p.output_name("fou"));
     out << (record() << " >>>>  FOURIER TRANSFORM PLOT DONE <<<<");

@@ -93,7 +93,7 @@ void prepare_points(run_state& st, const loop_plan& plan, std::ostream& out, run
         warm_up_builders(cluster_of(st, plan), st.builders, out);
     }
     if (plots) {
-        open(out, st.dat, p.output_name("dat"));
+        open(out, st.dat, p.output_name("dat"), st.place);
         dat_header(st.dat, p.output_name("dat"));
         polarisation_titles(st.dat, st.polar_names);
     }

@@ -37,17 +37,18 @@ std::unique_ptr<run_state> new_state(const run_options& opt, int threads) {
     st->threads = threads;
     st->solver = opt.solver;
     st->kernel = opt.kernel;
+    st->place = opt.place;
     return st;
 }
 
 // Member 0 of a team: the set-up goes to every member, the points to whoever asks, and every
 // signal into the run in point order.
 void shared_loop(run_state& st, const loop_plan& plan, std::ostream& out, run_observer* obs,
-                 process_team& team) {
+                 const point_watch& watch, process_team& team) {
     team.share_setup(pack_setup(st));
     lead_points(
         team, plan.total(), [&](point_team& t) { compute_points(st, plan, t, obs); },
-        [&](const point_signal& s) { take_signal(st, plan, out, s); });
+        [&](const point_signal& s) { take_signal(st, plan, out, s, watch); });
 }
 
 // Set-up, the plan of the loop and the mesh of chi(k) (every answer of the deck checked before
@@ -64,14 +65,15 @@ void run_stages(run_state& st, const deck_reading& deck, const run_options& opt,
     const chi_mesh mesh = plan_chi_mesh(st.par, st.phases, plan.nen, out);
     prepare_points(st, plan, out, obs, true);
     if (team)
-        shared_loop(st, plan, out, obs, *team);
+        shared_loop(st, plan, out, obs, opt.watch, *team);
     else
-        energy_loop(st, plan, out, obs);
+        energy_loop(st, plan, out, obs, opt.watch);
     end_loop(st, plan, out);
     {
         phase_timer t(obs, &run_timings::post);
         finish_run(st, plan, mesh, out);
     }
+    if (obs && obs->end_hook) obs->end_hook(st, plan.nen);
     // Only a run that reached its end, with its standard output written, puts its plot files
     // in place.
     out.flush();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "driver/observer.hpp"
+#include "driver/point_watch.hpp"
 #include "driver/run_state.hpp"
 
 namespace korva {
@@ -28,11 +29,16 @@ struct run_options {
     // Polarisation vectors in the deck's frame, each of length 1 (the command line normalises
     // them); none: the isotropic spectrum. Only for lcore = 0.
     std::vector<std::array<real, 3>> polarisations;
+    // The folder of the deck's file names and of the plot files, or plots kept in memory
+    // (in-process callers); by default the working directory, as the program has it.
+    run_place place;
+    // Progress and cancellation between points (in-process callers); none by default.
+    point_watch watch;
 };
 
 // Runs the deck read from `deck`, writing every message and table to `out` and the plot
-// files in the working directory. Throws run_stop, read_error or write_error when the run
-// ends early.
+// files in the working directory (or as `opt.place` says). Throws run_stop, read_error or
+// write_error when the run ends early, run_cancelled when `opt.watch` stops it.
 // In a build with KORVA_MPI, a process started by an MPI launcher runs its part of a run spread
 // over the job (team/shared_points): rank 0 reads, writes and ends as a serial run does, with
 // the same bytes; every other rank writes nothing and returns normally. `solver` applies only

@@ -82,6 +82,7 @@ struct run_state {
     std::vector<std::string> polar_names;  // "e1 = (1, 0, 0)": the plots' names of the vectors
     fouplot_state fou;
     plot_file dat, sigfile, chi, foufile;  // plot files, put in place when the run ends
+    run_place place;                       // the folder of the data and plot files
 };
 
 }  // namespace korva

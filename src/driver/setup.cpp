@@ -88,16 +88,18 @@ void write_banner(std::ostream& out) {
 namespace {
 
 // Prompts 1 and 2, and the two files they name; the files must exist.
-void open_data_files(run_parameters& p, const deck_reading& r, std::ostream& out,
-                     std::ifstream& psf, std::ifstream& xsf) {
+void open_data_files(run_parameters& p, const deck_reading& r, const run_place& place,
+                     std::ostream& out, std::ifstream& psf, std::ifstream& xsf) {
     prompt(out, "> INPUT PHASE SHIFTS FILE NAME");
     require(r, 1);
     p.psfile = r.deck.psfile;
     prompt(out, "> INPUT CROSS-SECTION FILE NAME");
     require(r, 2);
     p.xsfile = r.deck.xsfile;
-    if (!open_input(psf, p.psfile)) stop(out, " *** ERROR PHASE SHIFT FILE NOT FOUND ***");
-    if (!open_input(xsf, p.xsfile)) stop(out, " *** ERROR CROSS-SECTION FILE NOT FOUND ***");
+    if (!open_input(psf, place.path(p.psfile)))
+        stop(out, " *** ERROR PHASE SHIFT FILE NOT FOUND ***");
+    if (!open_input(xsf, place.path(p.xsfile)))
+        stop(out, " *** ERROR CROSS-SECTION FILE NOT FOUND ***");
 }
 
 // Prompt 3.
@@ -245,7 +247,7 @@ void setup_run(run_state& st, const deck_reading& deck,
     run_parameters& p = st.par;
     write_banner(out);
     std::ifstream psf, xsf;
-    open_data_files(p, deck, out, psf, xsf);
+    open_data_files(p, deck, st.place, out, psf, xsf);
     read_output_prefix(p, deck, out);
     read_atoms(p, deck, out);
     read_controls(p, deck, out);

@@ -247,17 +247,17 @@ void choice_line(const line_reader& r, const std::string&, input_state& s) {
     (k == "model" ? s.p.model : k == "corehole" ? s.p.corehole : s.p.exchange) = r.args[0];
 }
 
-// `fermi charge-count|electron-gas|E`: how the Fermi level is found, or its value (Ry).
+// `fermi charge-count|friedel|electron-gas|E`: how the Fermi level is found, or its value (Ry).
 void fermi_line(const line_reader& r, const std::string&, input_state& s) {
     r.want(1, 1);
-    if (r.args[0] == "charge-count" || r.args[0] == "electron-gas") {
+    if (r.args[0] == "charge-count" || r.args[0] == "friedel" || r.args[0] == "electron-gas") {
         s.p.fermi = r.args[0];
         return;
     }
     s.p.fermi = "given";
     s.p.fermi_given = r.real(0);
     if (!(s.p.fermi_given >= 0.0 && s.p.fermi_given <= 20.0))
-        r.fail("the Fermi level must be charge-count, electron-gas or lie in [0, 20] Ry");
+        r.fail("the Fermi level must be charge-count, friedel, electron-gas or lie in [0, 20] Ry");
 }
 
 // `grid near-edge [below_ev above_ev n]`: the energies about the Fermi level.

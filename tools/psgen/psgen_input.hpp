@@ -53,7 +53,7 @@ struct psgen_input {
     std::vector<atom_type> types;
     std::vector<double> energies;  // Ry, strictly increasing (empty with near_edge)
     std::optional<near_edge_grid> near_edge;
-    std::string fermi = "charge-count";  // charge-count | electron-gas | given (fermi_given)
+    std::string fermi = "charge-count";  // charge-count | friedel | electron-gas | given
     double fermi_given = 0.0;            // Ry above the interstitial level
     double gamma = 0.0;                  // Ry
     int lmax = 12;

@@ -165,11 +165,15 @@ exchange_model exchange_of(const std::string& name) {
 }
 
 // The cluster potential and what comes with it: the deck's atoms, the absorber's ground state
-// (its core orbital) and the free atoms of the phase sets.
+// (its core orbital) and the free atoms of the phase sets; for the charge count with multiple
+// scattering the same cluster with the absorber in its ground state (ground_cluster, the muffin
+// tins of cluster).
 struct sc_setup {
+    std::vector<deck_atom> atoms;
     core_level core;
     atom_solution ground;
     cluster_potential cluster;
+    cluster_potential ground_cluster;
 };
 
 sc_setup set_up(const psgen_input& p) {
@@ -181,12 +185,17 @@ sc_setup set_up(const psgen_input& p) {
     const int z1 = static_cast<int>(p.types[0].z);
     atom_options o;
     o.relativistic = true;
-    sc_setup s{core, solve_atom(z1, ground_state(z1), o), {}};
+    sc_setup s{atoms, core, solve_atom(z1, ground_state(z1), o), {}, {}};
     find_orbital(s.ground, core);  // the absorber must have the level
-    const std::vector<atom_solution> atoms_free = free_atoms(p, core, s.ground);
+    std::vector<atom_solution> atoms_free = free_atoms(p, core, s.ground);
     std::vector<double> rmt;
     for (const auto& t : p.types) rmt.push_back(t.rmt);
     s.cluster = build_cluster_potential(atoms, atoms_free, rmt, p.overlap);
+    if (p.fermi == "charge-count") {
+        atoms_free[0] = s.ground;
+        for (std::size_t t = 0; t < rmt.size(); ++t) rmt[t] = s.cluster.types[t].rmt;
+        s.ground_cluster = build_cluster_potential(atoms, atoms_free, rmt, p.overlap);
+    }
     return s;
 }
 
@@ -214,7 +223,8 @@ void all_points(const sc_context& c, psgen_tables& tb) {
 psgen_tables compute_self_consistent(const psgen_input& p, std::ostream& log) {
     const sc_setup s = set_up(p);
     photo_model model(s.cluster, exchange_of(p.exchange));
-    const fermi_estimate fermi = estimate_fermi_level(p.fermi, p.fermi_given, s.cluster, model);
+    const fermi_estimate fermi =
+        estimate_fermi_level(p.fermi, p.fermi_given, {s.cluster, s.ground_cluster, s.atoms}, model);
     model.set_fermi(fermi.level);
     psgen_tables tb;
     tb.energies = p.near_edge ? near_edge_energies(*p.near_edge, fermi.level) : p.energies;

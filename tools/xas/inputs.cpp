@@ -63,6 +63,10 @@ computed_spectrum read_sig(const std::string& path, int lcore) {
         unreadable(path +
                    ": cannot be opened; korva-xas runs in the folder of a finished korva "
                    "run whose deck asks for the cross-section plot (IF1 > 0)");
+    return read_sig(in, path, lcore);
+}
+
+computed_spectrum read_sig(std::istream& in, const std::string& path, int lcore) {
     std::ostringstream warnings;  // commands a drawing needs and korva-xas does not
     plot::plot_file f;
     try {

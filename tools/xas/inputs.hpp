@@ -2,6 +2,7 @@
 // file and the facts the data files' comment lines carry.
 #pragma once
 
+#include <istream>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -31,6 +32,8 @@ struct computed_spectrum {
 // experiment). Throws xas_error (status 2) for a file that cannot be read or does not hold
 // that form, with at least 4 points a curve.
 computed_spectrum read_sig(const std::string& path, int lcore);
+// The same from the file's text (`path` names it in messages).
+computed_spectrum read_sig(std::istream& in, const std::string& path, int lcore);
 
 // The fields of a korva-psgen comment line korva-xas uses; each empty when the line lacks it.
 struct data_header {

@@ -29,8 +29,8 @@ struct normalisation {
     std::array<double, 2> pre{0.0, 0.0};        // line: pre[0] + pre[1] (E - E0)
     std::array<double, 3> post{0.0, 0.0, 0.0};  // quadratic in (E - E0)
     int post_degree = 2;  // 2; 1 or 0 when the quadratic's value at E0 is not positive
-    double post_lo = 0.0, post_hi = 0.0;        // the post-edge range used, eV relative to E0
-    std::vector<double> mu;                     // (mu - line) / step
+    double post_lo = 0.0, post_hi = 0.0;  // the post-edge range used, eV relative to E0
+    std::vector<double> mu;               // (mu - line) / step
 };
 
 // A spectrum that cannot be normalised: too few points in a range, a step that is not positive.

@@ -34,34 +34,7 @@ std::string exchange_of(const choices& c) {
     return c.exchange.empty() ? "not named" : c.exchange;
 }
 
-// ---- one deck: the summary and the fields it always had
-
-std::vector<xdi_field> single_fields(const options& o, const loaded_run& l, const xas_spectrum& s) {
-    const run_data& r = l.r;
-    const choices& c = l.c;
-    const arctan_width& w = c.p.law;
-    const normalisation& n = s.norm;
-    return {{"Element.symbol", c.element},
-            {"Element.edge", c.edge},
-            {"Korva.deck", o.deck},
-            {"Korva.signal_file", r.sig + " (" + std::to_string(r.spectrum.channels) +
-                                      (r.spectrum.channels == 1 ? " channel)" : " channels)")},
-            {"Korva.data_files", r.d.psfile + " " + r.d.xsfile},
-            {"Korva.exchange", exchange_of(c)},
-            {"Korva.edge_energy", g(c.p.edge_ev) + " eV (ENE, the photon energy of E_F)"},
-            {"Korva.fermi_level", g(c.p.fermi_ry, 10) + " Ry (" + c.fermi_source + ")"},
-            {"Korva.fermi_cut",
-             "1/2 + arctan((E - E_F)/gamma)/pi, gamma " + g(c.p.gamma_ry * ev_per_ry, 4) + " eV"},
-            {"Korva.final_width", "arctangent law of Bunau and Joly 2009, Gamma_max " +
-                                      g(w.gamma_max) + " eV x " + g(c.p.final_scale) + ", E_cent " +
-                                      g(w.e_cent) + " eV, E_larg " + g(w.e_larg) + " eV"},
-            {"Korva.resolution", g(c.p.resolution) + " eV (Gaussian FWHM)"},
-            {"Korva.grid", g(s.step, 4) + " eV"},
-            {"Korva.e0", g(n.e0, 8) + " eV"},
-            {"Korva.edge_step", g(n.step, 6) + " Mbarn"},
-            {"Korva.normalisation", "no pre-edge line; post-edge quadratic E0+" + g(n.post_lo, 4) +
-                                        "..E0+" + g(n.post_hi, 4) + " eV"}};
-}
+// ---- one deck: the summary it always had (its fields are choices.hpp's xdi_fields)
 
 std::string single_head(const options& o, const loaded_run& l, const xas_spectrum& s) {
     std::ostringstream os;
@@ -90,7 +63,7 @@ std::string single_head(const options& o, const loaded_run& l, const xas_spectru
 
 std::string run_line(const loaded_run& l, const xas_spectrum& s) {
     const choices& c = l.c;
-    return "weight " + g(l.entry.weight) + ", " + l.r.deck + ": E_F " + g(c.p.fermi_ry, 8) +
+    return "weight " + g(l.entry.weight) + ", " + l.entry.deck + ": E_F " + g(c.p.fermi_ry, 8) +
            " Ry (" + c.fermi_source + "), gamma " + g(c.p.gamma_ry * ev_per_ry, 4) +
            " eV, final state x " + g(c.p.final_scale) + " (" + exchange_of(c) + "), E0 " +
            g(s.norm.e0, 8) + " eV, edge step " + g(s.norm.step) + " Mbarn";
@@ -316,8 +289,9 @@ std::vector<std::pair<std::string, std::string>> outputs(const session& s) {
                                             ensemble_columns(e, s.runs))});
     } else {
         const xas_spectrum& one = e.each.front();
-        files.push_back({s.o.out, xdi_text(single_fields(s.o, s.runs.front(), one),
-                                           spectrum_comment, one.energy, one.mu)});
+        const loaded_run& l = s.runs.front();
+        files.push_back({s.o.out, xdi_text(xdi_fields(s.o, l.r, l.c, one), spectrum_comment,
+                                           one.energy, one.mu)});
     }
     if (s.meas) files.push_back({s.o.compare, comparison_xdi(s)});
     const picture_text text{s.first().element + " " + s.first().edge + " edge, " + s.o.out};

@@ -38,10 +38,10 @@ void check_alike(const std::vector<loaded_run>& runs) {
     const loaded_run& a = runs.front();
     for (const loaded_run& b : runs) {
         if (b.c.element != a.c.element || b.c.edge != a.c.edge)
-            wrong(b.r.deck + ": the " + b.c.element + " " + b.c.edge + " edge, where " + a.r.deck +
-                  " computes the " + a.c.element + " " + a.c.edge + " edge");
+            wrong(b.entry.deck + ": the " + b.c.element + " " + b.c.edge + " edge, where " +
+                  a.entry.deck + " computes the " + a.c.element + " " + a.c.edge + " edge");
         if (b.c.p.edge_ev != a.c.p.edge_ev)
-            wrong(b.r.deck + ": ENE differs from that of " + a.r.deck +
+            wrong(b.entry.deck + ": ENE differs from that of " + a.entry.deck +
                   " (prompt 8): the runs of a list share the edge energy");
     }
 }

@@ -1,15 +1,12 @@
 // The finished runs korva-xas reads: one deck, or a list of decks with weights (every site of a
-// crystal, every frame of a trajectory), each run read from its deck's folder; and what the run
-// and the options make of its physics (the Fermi level, the widths, the element and edge).
+// crystal, every frame of a trajectory), each run read from its deck's folder (what the run and
+// the options make of its physics is choices.hpp's).
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "cli.hpp"
-#include "input/deck.hpp"
-#include "inputs.hpp"
-#include "spectrum.hpp"
+#include "choices.hpp"
 
 namespace korva::xas {
 
@@ -25,24 +22,8 @@ struct run_entry {
 // "path:line: reason", or for a list without runs.
 std::vector<run_entry> read_run_list(const std::string& path);
 
-// Everything read from one run. The .sig and the data files are named from the deck's folder.
-struct run_data {
-    korva::deck d;
-    std::string deck;  // as given
-    std::string sig, psfile, xsfile;
-    computed_spectrum spectrum;
-    data_header ps, xs;
-};
-
+// One run read from its deck's folder: its .sig and data files named from there (r.sig,
+// r.d.psfile and r.d.xsfile hold the paths as korva-xas opens them). Throws xas_error.
 run_data read_run(const std::string& deck);
-
-// What the run and the options make of the physics: the parameters and how each was chosen.
-struct choices {
-    spectrum_parameters p;
-    std::string fermi_source, element, edge, exchange;
-    std::vector<std::string> warnings;
-};
-
-choices choose(const options& o, const run_data& r);
 
 }  // namespace korva::xas
