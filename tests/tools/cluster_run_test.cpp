@@ -48,6 +48,13 @@ TEST(cluster_run, bad_inputs_end_with_one_line_and_nothing_written) {
     write_file(d / "close.xyz", "3\ntwo oxygens 0.3 A apart\nFe 0 0 0\nO 2 0 0\nO 2 0.3 0\n");
     write_file(d / "text.xyz", "2\n\nFe 0 0 0\nO two 0 0\n");
     write_file(d / "short.xyz", "3\n\nFe 0 0 0\nO 2 0 0\n");
+    // The ten-frame trajectory with frame 3 one atom short, and with its first atom changed.
+    const std::string traj = read_file(data_dir / "sf6_traj.xyz");
+    write_file(d / "traj.xyz", traj);
+    const auto frame3 = traj.find("\n7\nSF6, frame 3");
+    write_file(d / "count.xyz", std::string(traj).replace(frame3 + 1, 1, "6"));
+    const auto atom1 = traj.find("\nF ", frame3 + 3);
+    write_file(d / "order.xyz", std::string(traj).replace(atom1 + 1, 1, "O"));
     // One phase set more than the program holds: uranium and NPH_ lighter elements on a line.
     std::string sets = std::to_string(NPH_ + 1) + "\nmore elements than phase sets\n92 0 0 0\n";
     for (int z = 1; z <= NPH_; ++z) sets += std::to_string(z) + " " + std::to_string(z) + " 0 0\n";
@@ -76,6 +83,12 @@ TEST(cluster_run, bad_inputs_end_with_one_line_and_nothing_written) {
          "needs " + std::to_string(NPH_ + 1) + " phase sets"},
         {"cu.cif --absorber Cu1 --radius 1", 1, "no atom lies within --radius 1.000 A"},
         {"cu.cif --absorber Cu1 --radius 3 --grid coarse", 1, "--grid coarse"},
+        {"cu.cif --absorber Cu1 --radius 3 --points 3", 1, "--points 3"},
+        {"cu.cif --absorber Cu1 --radius 3 --frame 2", 1, "is not an XYZ trajectory"},
+        {"traj.xyz --absorber S --radius 3 --frame 11", 1, "--frame 11: traj.xyz holds 10"},
+        {"count.xyz --absorber S --radius 3", 2, "count.xyz:19: frame 3 holds 6 atoms, frame 1"},
+        {"order.xyz --absorber S --radius 3", 2, "order.xyz:21: frame 3, atom 1: O where"},
+        {"cu.cif --absorber Cu --sites", 1, "--sites lists the absorbing sites and writes no"},
     };
     for (const case_& c : cases) {
         const program_run r = run_command(d, cluster_cmd(c.args + " --deck deck.in --psgen ps.in"));
@@ -88,6 +101,38 @@ TEST(cluster_run, bad_inputs_end_with_one_line_and_nothing_written) {
         for (const char* f : {"deck.in", "ps.in", "deck.in.tmp", "ps.in.tmp"})
             EXPECT_FALSE(fs::exists(d / f)) << c.args << ": " << f;
     }
+}
+
+// --sites lists what --absorber stands for. Magnetite's iron sites have the multiplicities of
+// Wyckoff positions 8a and 16d of Fd-3m (International Tables A), its oxygen 32e; a label is
+// one site; of a trajectory every frame is read and --frame picks one.
+TEST(cluster_run, sites_with_multiplicities_and_frames_of_a_trajectory) {
+    const fs::path d = scratch_dir("cluster_sites");
+    const std::string fe3o4 = (data_dir / "fe3o4.cif").string();
+    const std::string traj = (data_dir / "sf6_traj.xyz").string();
+    const std::pair<std::string, std::string> cases[] = {
+        {fe3o4 + " --absorber Fe", "format cif\nframes 1\nsite Fe1 8 Fe\nsite Fe2 16 Fe\n"},
+        {fe3o4 + " --absorber Fe2", "format cif\nframes 1\nsite Fe2 16 Fe\n"},
+        {fe3o4 + " --absorber O", "format cif\nframes 1\nsite O1 32 O\n"},
+        {traj + " --absorber S", "format xyz\nframes 10\nsite 3 1 S\n"},
+        {traj + " --absorber F --frame 2",
+         "format xyz\nframes 10\nsite 1 1 F\nsite 2 1 F\nsite 4 1 F\nsite 5 1 F\nsite 6 1 F\nsite "
+         "7 1 F\n"},
+    };
+    for (const auto& [args, listed] : cases) {
+        const program_run r = run_command(d, cluster_cmd(args + " --sites"));
+        ASSERT_EQ(r.status, 0) << args << r.err;
+        EXPECT_EQ(r.out, listed) << args;
+    }
+    // Frame 4 by the generating formula: atom 1 (i = 0) at 1.561 + 0.05 sin(5.2) A on +x, as
+    // the file writes it (4 decimals).
+    const program_run f4 = run_command(d, cluster_cmd(traj + " --absorber 3 --radius 2 --frame 4"));
+    ASSERT_EQ(f4.status, 0) << f4.err;
+    char atom1[64];
+    std::snprintf(atom1, sizeof atom1, "%12.5f%12.5f%12.5f   2",
+                  std::round((1.561 + 0.05 * std::sin(5.2)) * 1e4) / 1e4, 0.0, 0.0);
+    EXPECT_NE(f4.out.find(atom1), std::string::npos) << atom1 << "\n" << f4.out;
+    EXPECT_NE(f4.err.find("trajectory of 10 frames; frame 4 is used"), std::string::npos);
 }
 
 TEST(cluster_run, help_states_the_capacities_of_the_build) {

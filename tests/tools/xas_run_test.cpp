@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -230,6 +232,134 @@ TEST(xas_run, bad_input_is_refused_with_nothing_written) {
     const tool_run help = xas_in(d, "--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.starts_with("usage: korva-xas DECK -o OUT.xdi")) << help.out;
+}
+
+// The run's own spectrum as a measurement: korva-xas's output with a Gaussian of 1.5 eV, its
+// energies moved up by 3.2 eV, labelled normtrans (already normalised).
+void write_shifted_measurement(const fs::path& d, const std::string& name, double shift,
+                               const std::string& element = "Cu") {
+    const tool_run m = xas_in(d, "deck.in -o made.xdi --fermi 0.6 --resolution 1.5");
+    ASSERT_EQ(m.status, 0) << m.err;
+    std::string text = "# XDI/1.0\n# Column.1: energy eV\n# Column.2: normtrans\n";
+    text += "# Element.symbol: " + element + "\n# Element.edge: K\n#----\n";
+    for (const auto& row : read_xdi(d / "made.xdi").rows) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%.4f %.9g\n", row[0] + shift, row[1]);
+        text += line;
+    }
+    write_file(d / name, text);
+}
+
+// The value of a "# Korva.NAME: value ..." field, as a number.
+double field_value(const xdi_file& x, const std::string& name) {
+    return std::stod(x.fields.at("Korva." + name));
+}
+
+// Fitting the computed spectrum against itself, shifted by 3.2 eV and broadened by a Gaussian of
+// 1.5 eV (from the default 1 eV), recovers both within 0.05 eV. The final-state width is held
+// (0 for these Hedin-Lundqvist data): its Lorentzian is the costly step of a model.
+TEST(xas_run, a_fit_against_itself_recovers_the_shift_and_the_resolution) {
+    const fs::path d = test::scratch_dir("xas_self_fit");
+    for (const char* f : {"deck.in", "cuk_kor.sig", "cu_fcc.ps", "cu_fcc.xs"})
+        fs::copy_file(finished_run() / f, d / f);
+    write_shifted_measurement(d, "self.xdi", 3.2);
+    const tool_run r =
+        xas_in(d, "deck.in -o fit.xdi --fermi 0.6 --exp self.xdi --fit --fix width --png fit.png");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  result       r = 1.000, "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(", shift = 3.2 eV, "), std::string::npos) << r.out;
+    const xdi_file c = read_xdi(d / "fit_compare.xdi");
+    EXPECT_NEAR(field_value(c, "shift"), 3.2, 0.05);
+    EXPECT_NEAR(field_value(c, "resolution"), 1.5, 0.05);
+    EXPECT_EQ(c.fields.at("Column.4"), "residual");
+    EXPECT_EQ(read_file(d / "fit.png").substr(1, 3), "PNG");
+}
+
+// A comparison that cannot be made is refused with one line, status 1, and nothing written:
+// a fit that does not converge, a measurement outside the computed range or of another edge.
+TEST(xas_run, comparisons_that_cannot_be_made_are_refused) {
+    const fs::path d = test::scratch_dir("xas_compare_bad");
+    for (const char* f : {"deck.in", "cuk_kor.sig", "cu_fcc.ps", "cu_fcc.xs"})
+        fs::copy_file(finished_run() / f, d / f);
+    write_shifted_measurement(d, "self.xdi", 3.2);
+    write_shifted_measurement(d, "far.xdi", 3000.0);
+    write_shifted_measurement(d, "iron.xdi", 3.2, "Fe");
+    const std::pair<std::string, std::string> cases[] = {
+        {"--exp self.xdi --fit --max-iterations 1", "self.xdi: the fit did not converge"},
+        {"--exp far.xdi", "far.xdi: the measured window E0-10..E0+80 eV"},
+        {"--exp iron.xdi", "iron.xdi: a measurement of the Fe K edge"},
+    };
+    for (const auto& [args, message] : cases) {
+        const tool_run r = xas_in(d, "deck.in -o out.xdi --fermi 0.6 --png out.png " + args);
+        EXPECT_EQ(r.status, 1) << args << "\n" << r.err;
+        EXPECT_TRUE(r.err.starts_with("korva-xas: " + message)) << args << "\n" << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << args;
+        for (const char* f : {"out.xdi", "out_compare.xdi", "out.png"})
+            EXPECT_FALSE(fs::exists(d / f)) << args << ": " << f;
+    }
+}
+
+// Every file of the malformed set is refused: status 2, one line naming the file and line,
+// nothing written.
+TEST(xas_run, every_malformed_measurement_is_refused) {
+    const fs::path d = test::scratch_dir("xas_xdi_bad");
+    for (const char* f : {"deck.in", "cuk_kor.sig", "cu_fcc.ps", "cu_fcc.xs"})
+        fs::copy_file(finished_run() / f, d / f);
+    const fs::path bad = source / "tests/tools/data/xdi/bad";
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"column_beyond_rows.xdi:4", "Column.3: the rows hold 2 values"},
+        {"column_gap.xdi:3", "Column.3 follows Column.1"},
+        {"column_number_text.xdi:4", "Column.x: a column is numbered from 1"},
+        {"comment_among_data.xdi:12", "a comment line among the data"},
+        {"edge_unknown.xdi:5", "Element.edge 'Q'"},
+        {"element_unknown.xdi:4", "Element.symbol 'Xx'"},
+        {"empty.xdi:1", "not an XDI file"},
+        {"energy_degrees.xdi:2", "Column.1 'energy degrees': the energy must be in eV or keV"},
+        {"energy_falling.xdi:13", "the energy does not rise"},
+        {"energy_no_unit.xdi:2", "Column.1 'energy'"},
+        {"energy_repeated.xdi:13", "the energy does not rise"},
+        {"field_blank_line.xdi:6", "a blank line in the header"},
+        {"field_namespace_digit.xdi:6", "'# 1Sample.name: Cu foil' is not a header field"},
+        {"field_semicolon.xdi:6", "data before the header-end line"},
+        {"field_two_dots.xdi:6", "'# Sample.name.long: Cu foil' is not a header field"},
+        {"field_without_colon.xdi:4", "'# Element.symbol Cu' is not a header field"},
+        {"field_without_dot.xdi:6", "'# Sample: Cu foil' is not a header field"},
+        {"fields_without_version.dat:1", "an XDI field in a file without the XDI version line"},
+        {"i0_zero.xdi:12", "ln(i0/itrans): i0 and itrans must be above 0"},
+        {"labels_count.xdi:9", "3 column labels for rows of 2 values"},
+        {"no_absorption_column.xdi:8", "no absorption column"},
+        {"no_data.xdi:8", "no data after the header"},
+        {"no_element_edge.xdi:7", "no Element.edge field"},
+        {"no_element_symbol.xdi:7", "no Element.symbol field"},
+        {"no_energy_column.xdi:2", "no energy column"},
+        {"no_header_end.xdi:9", "data before the header-end line"},
+        {"no_version.xdi:1", "not an XDI file"},
+        {"row_long.xdi:12", "3 values where the rows before hold 2"},
+        {"row_short.xdi:12", "1 value where the rows before hold 2"},
+        {"value_inf.xdi:13", "'inf' is not a finite number"},
+        {"value_nan.xdi:13", "'nan' is not a finite number"},
+        {"value_text.xdi:13", "'one' is not a finite number"},
+        {"value_two_points.xdi:13", "'1.2.3' is not a finite number"},
+        {"version_2.xdi:1", "XDI version 2.0: korva-xas reads XDI 1.x"},
+        {"version_text.xdi:1", "'XDI/one' is not an XDI version"},
+    };
+    std::size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(bad))
+        files += entry.path() != bad / "README.md";
+    EXPECT_EQ(files, expected.size()) << "every file of the set has its expected message";
+    for (const auto& [where, message] : expected) {
+        const std::string file = (bad / where.substr(0, where.find(':'))).string();
+        const tool_run r = xas_in(d, "deck.in -o out.xdi --fermi 0.6 --exp '" + file + "'");
+        EXPECT_EQ(r.status, 2) << where << "\n" << r.err;
+        EXPECT_EQ(r.out, "") << where;
+        EXPECT_TRUE(r.err.starts_with("korva-xas: " + file + where.substr(where.find(':')) + ": " +
+                                      message))
+            << where << "\n"
+            << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << where;
+        EXPECT_FALSE(fs::exists(d / "out.xdi")) << where;
+        EXPECT_FALSE(fs::exists(d / "out_compare.xdi")) << where;
+    }
 }
 
 }  // namespace

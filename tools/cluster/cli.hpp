@@ -10,6 +10,8 @@
 
 namespace korva::cluster {
 
+constexpr int max_frame = 1000000;  // the largest --frame: a trajectory of a million frames
+
 struct options {
     std::string structure;
     std::string absorber;
@@ -19,6 +21,9 @@ struct options {
     std::string psgen;  // empty: no psgen input
     edge e = edge::k;
     bool exafs_grid = false;  // --grid exafs: the psgen input's wide grid
+    int points = 0;           // energies of the psgen grid; 0: the grid's default
+    int frame = 1;            // the frame of an XYZ trajectory, from 1
+    bool sites = false;       // --sites: list the absorbing sites, cut nothing
     bool help = false;
 };
 

@@ -75,8 +75,8 @@ void draw(cairo_t* cr, const scene& s) {
     for (const stroke& k : s.strokes) {
         cairo_save(cr);
         if (k.role == stroke_role::curve) {
-            cairo_rectangle(cr, s.frame.x0, s.frame.y0, s.frame.x1 - s.frame.x0,
-                            s.frame.y1 - s.frame.y0);
+            const box c = clip_of(k, s);
+            cairo_rectangle(cr, c.x0, c.y0, c.x1 - c.x0, c.y1 - c.y0);
             cairo_clip(cr);
         }
         trace(cr, k);
@@ -84,9 +84,18 @@ void draw(cairo_t* cr, const scene& s) {
             cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
             cairo_fill_preserve(cr);
         }
-        cairo_set_source_rgb(cr, k.colour.r / 255.0, k.colour.g / 255.0, k.colour.b / 255.0);
+        const double r = k.colour.r / 255.0, g = k.colour.g / 255.0, b = k.colour.b / 255.0;
+        if (k.fill_opacity > 0.0) {
+            cairo_set_source_rgba(cr, r, g, b, k.fill_opacity);
+            cairo_fill_preserve(cr);
+        }
+        cairo_set_source_rgb(cr, r, g, b);
         cairo_set_line_width(cr, k.width);
-        cairo_stroke(cr);
+        if (k.width > 0.0) {
+            cairo_stroke(cr);
+        } else {
+            cairo_new_path(cr);
+        }
         cairo_restore(cr);
     }
     cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);

@@ -158,13 +158,25 @@ box place(const scene& s, double w, double h) {
     return best;
 }
 
-// Line sample and marker of curve n as the curve is drawn, centred at (x, y).
+// Line sample and marker of curve n as the curve is drawn, centred at (x, y); a band's sample
+// is a filled box.
 stroke entry_sample(const curve& c, int n, double x, double y) {
     stroke k;
     k.role = stroke_role::legend;
     k.curve = n;
-    k.colour = curve_colour(n);
+    k.colour = colour_of(c, n);
     k.width = 1.4;
+    if (c.band) {
+        k.width = 0.0;
+        k.fill_opacity = 0.25;
+        const double h = row / 2 - 3.0;
+        k.parts.push_back({{{x - sample / 2, y - h},
+                            {x + sample / 2, y - h},
+                            {x + sample / 2, y + h},
+                            {x - sample / 2, y + h}},
+                           true});
+        return k;
+    }
     if (c.line) k.parts.push_back({{{x - sample / 2, y}, {x + sample / 2, y}}, false});
     if (c.markers) {
         double h = std::min(c.symbol_size * marker_pixels, row / 2 - 2.0);
@@ -178,6 +190,13 @@ stroke entry_sample(const curve& c, int n, double x, double y) {
 
 std::vector<legend_entry> legend_entries(const plot_file& plot) {
     std::vector<legend_entry> entries;
+    for (std::size_t i = 0; i < plot.curves.size(); ++i)
+        if (!plot.curves[i].name.empty())
+            entries.push_back({static_cast<int>(i) + 1, plot.curves[i].name});
+    if (!entries.empty() || !plot.legend_notes.empty()) {
+        for (const std::string& note : plot.legend_notes) entries.push_back({0, note});
+        return entries;
+    }
     std::vector<std::string> names = run_names(plot);
     if (!names.empty()) {
         for (std::size_t i = 0; i < names.size(); ++i)
@@ -208,8 +227,10 @@ void add_legend(scene& s, const plot_file& plot) {
     s.strokes.push_back(std::move(frame));
     for (std::size_t i = 0; i < entries.size(); ++i) {
         double y = b.y0 + pad + row * (static_cast<double>(i) + 0.5);
-        const curve& c = plot.curves[static_cast<std::size_t>(entries[i].curve - 1)];
-        s.strokes.push_back(entry_sample(c, entries[i].curve, b.x0 + pad + sample / 2, y));
+        if (entries[i].curve > 0) {  // a note has no sample
+            const curve& c = plot.curves[static_cast<std::size_t>(entries[i].curve - 1)];
+            s.strokes.push_back(entry_sample(c, entries[i].curve, b.x0 + pad + sample / 2, y));
+        }
         s.texts.push_back({entries[i].name,
                            b.x0 + pad + sample + gap,
                            y + 0.36 * font,

@@ -72,22 +72,36 @@ std::vector<double> fit_polynomial(const std::vector<double>& e, const std::vect
     return coef;
 }
 
+normalise_ranges ranges_for(double e0, double last, bool pre_edge) {
+    normalise_ranges r;
+    r.pre_edge = pre_edge;
+    r.post1 = last - e0 >= 250.0 ? 150.0 : (last - e0) / 3.0;
+    return r;
+}
+
 normalisation normalise(const std::vector<double>& e, const std::vector<double>& mu,
-                        const normalise_ranges& r) {
+                        const normalise_ranges& r, std::optional<double> e0) {
     if (e.size() < 3) throw normalise_error("fewer than 3 points");
     normalisation n;
-    n.e0 = largest_derivative(e, mu);
+    n.e0 = e0 ? *e0 : largest_derivative(e, mu);
     std::vector<double> line{0.0, 0.0};
     if (r.pre_edge) line = fit_polynomial(e, mu, n.e0, r.pre1, r.pre2, 1, "pre-edge");
     std::vector<double> rest(mu.size());
     for (std::size_t i = 0; i < mu.size(); ++i) rest[i] = mu[i] - polynomial(line, e[i] - n.e0);
     n.post_lo = r.post1;
     n.post_hi = std::min(r.post2, e.back() - n.e0);
-    const std::vector<double> post =
-        fit_polynomial(e, rest, n.e0, n.post_lo, n.post_hi, 2, "post-edge");
+    // A quadratic extrapolated to E0 from a short range (a near-edge spectrum of 100 eV) can
+    // follow one oscillation below zero: a line then, or a constant, gives the step.
+    std::vector<double> post;
+    for (n.post_degree = 2; n.post_degree >= 0; --n.post_degree) {
+        post = fit_polynomial(e, rest, n.e0, n.post_lo, n.post_hi, n.post_degree, "post-edge");
+        if (post[0] > 0.0 && std::isfinite(post[0])) break;
+    }
+    if (n.post_degree < 0)
+        throw normalise_error(
+            "the edge step (the post-edge quadratic, line or mean at E0) is not positive");
     n.step = post[0];
-    if (!(n.step > 0.0) || !std::isfinite(n.step))
-        throw normalise_error("the edge step (the post-edge quadratic at E0) is not positive");
+    post.resize(3, 0.0);
     n.pre = {line[0], line[1]};
     n.post = {post[0], post[1], post[2]};
     n.mu.resize(mu.size());

@@ -1,89 +1,109 @@
-// korva-xas from the command line to the files: reads the run, chooses the Fermi level and the
-// widths, computes the spectrum and writes every output or none.
+// korva-xas from the command line to the files: reads the runs (and the measurement), chooses
+// the Fermi level and the widths, computes the spectrum, compares and fits it, and writes every
+// output or none.
 #include <gsl/gsl_errno.h>
 
-#include <cstdio>
-#include <sstream>
+#include <cmath>
 
-#include "choices.hpp"
 #include "cli.hpp"
 #include "common/errors.hpp"
 #include "common/whole_files.hpp"
-#include "draw_cairo.hpp"
-#include "input/deck.hpp"
-#include "picture.hpp"
-#include "spectrum.hpp"
-#include "xdi.hpp"
+#include "report.hpp"
+#include "session.hpp"
 
 namespace korva::xas {
 
 namespace {
 
-[[noreturn]] void unreadable(const std::string& what) {
-    throw xas_error(exit_unreadable, what);
+[[noreturn]] void wrong(const std::string& what) {
+    throw xas_error(exit_wrong_value, what);
 }
 
-std::string g(double v, int digits = 6) {
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%.*g", digits, v);
-    return buf;
-}
-
-run_data read_run(const options& o) {
-    run_data r;
-    try {
-        r.d = load_deck(o.deck);
-    } catch (const read_error& e) {
-        unreadable(e.what);
+// The runs of the command: its deck alone, or every run of the list, each read and chosen.
+std::vector<loaded_run> load_runs(const options& o) {
+    const std::vector<run_entry> entries =
+        o.runs.empty() ? std::vector<run_entry>{{o.deck, 1.0, "1"}} : read_run_list(o.runs);
+    std::vector<loaded_run> runs;
+    for (const run_entry& e : entries) {
+        loaded_run l{e, read_run(e.deck), {}};
+        l.c = choose(o, l.r);
+        runs.push_back(std::move(l));
     }
-    check_deck(o.deck, r.d);
-    r.sig = r.d.prefix + "_kor.sig";
-    r.spectrum = read_sig(r.sig, r.d.lcore);
-    r.ps = read_data_header(r.d.psfile);
-    r.xs = read_data_header(r.d.xsfile);
-    return r;
+    return runs;
 }
 
-std::string summary(const options& o, const run_data& r, const choices& c, const xas_spectrum& s) {
-    std::ostringstream os;
-    const auto& e = r.spectrum.e_ry;
-    os << "korva-xas: " << o.deck << ", " << r.sig << " (" << r.spectrum.channels
-       << (r.spectrum.channels == 1 ? " channel, " : " channels, ") << e.size() << " points, "
-       << g(e.front()) << ".." << g(e.back()) << " Ry), " << c.element << " " << c.edge << "\n";
-    os << "  Fermi level  " << g(c.p.fermi_ry, 10) << " Ry (" << c.fermi_source << ") at "
-       << g(c.p.edge_ev) << " eV (ENE)\n";
-    os << "  Fermi cut    arctangent step, gamma " << g(c.p.gamma_ry * ev_per_ry, 4)
-       << " eV (the data's damping)\n";
-    os << "  final state  arctangent width, Gamma_max " << g(c.p.law.gamma_max) << " eV x "
-       << g(c.p.final_scale) << " (exchange " << (c.exchange.empty() ? "not named" : c.exchange)
-       << ")\n";
-    os << "  resolution   Gaussian FWHM " << g(c.p.resolution) << " eV; grid " << g(s.step, 4)
-       << " eV, " << s.energy.size() << " points, " << g(s.energy.front(), 8) << ".."
-       << g(s.energy.back(), 8) << " eV\n";
-    os << "  edge         E0 " << g(s.norm.e0, 8) << " eV, edge step " << g(s.norm.step)
-       << " Mbarn (post-edge E0+" << g(s.norm.post_lo, 4) << "..E0+" << g(s.norm.post_hi, 4)
-       << " eV)\n";
-    os << "  wrote        " << o.out;
-    for (const std::string* f : {&o.png, &o.svg})
-        if (!f->empty()) os << ", " << *f;
-    os << "\n";
-    return os.str();
-}
-
-std::vector<std::pair<std::string, std::string>> outputs(const options& o, const run_data& r,
-                                                         const choices& c, const xas_spectrum& s) {
-    std::vector<std::pair<std::string, std::string>> files;
-    files.push_back({o.out, xdi_text(xdi_fields(o, r, c, s),
-                                     "KORVA XANES, normalised to an edge step of 1 by korva-xas",
-                                     s.energy, s.mu)});
-    const picture_text text{c.element + " " + c.edge + " edge, " + o.out};
-    try {
-        if (!o.png.empty()) files.push_back({o.png, picture(s.energy, s.mu, text, true)});
-    } catch (const plot::write_error& e) {
-        throw xas_error(exit_write, o.png + ": " + e.what);
+// The runs of one list must be of one edge: one element, edge and edge energy (their grids
+// are anchored at the same photon energy).
+void check_alike(const std::vector<loaded_run>& runs) {
+    const loaded_run& a = runs.front();
+    for (const loaded_run& b : runs) {
+        if (b.c.element != a.c.element || b.c.edge != a.c.edge)
+            wrong(b.entry.deck + ": the " + b.c.element + " " + b.c.edge + " edge, where " +
+                  a.entry.deck + " computes the " + a.c.element + " " + a.c.edge + " edge");
+        if (b.c.p.edge_ev != a.c.p.edge_ev)
+            wrong(b.entry.deck + ": ENE differs from that of " + a.entry.deck +
+                  " (prompt 8): the runs of a list share the edge energy");
     }
-    if (!o.svg.empty()) files.push_back({o.svg, picture(s.energy, s.mu, text, false)});
-    return files;
+}
+
+std::vector<member> members_of(const std::vector<loaded_run>& runs) {
+    std::vector<double> spans;
+    for (const loaded_run& l : runs) spans.push_back(span_ev(l.r.spectrum, l.c.p.fermi_ry));
+    const double step = ensemble_step(spans);
+    std::vector<member> m;
+    for (const loaded_run& l : runs)
+        m.push_back(
+            {l.entry.label, l.entry.weight, l.c.p, cut_spectrum(l.r.spectrum, l.c.p, step)});
+    return m;
+}
+
+// The measurement, normalised; its element and edge must be the computed ones.
+measurement load_measurement(const options& o, const choices* computed) {
+    const measured_spectrum f = read_measured(o.exp, o.exp_column);
+    measurement m;
+    try {
+        m = prepare_measurement(f, o.window);
+    } catch (const normalise_error& e) {
+        wrong(o.exp + ": the measured spectrum cannot be normalised: " + e.what());
+    }
+    if (computed && !f.element.empty() &&
+        (f.element != computed->element || f.edge != computed->edge))
+        wrong(o.exp + ": a measurement of the " + f.element + " " + f.edge +
+              " edge (Element.symbol, Element.edge); the computed spectrum is of the " +
+              computed->element + " " + computed->edge + " edge");
+    return m;
+}
+
+// The widths of the final spectrum into every run's choices, as the reports give them.
+void take_widths(const widths& w, session& s) {
+    for (loaded_run& l : s.runs) {
+        l.c.p.resolution = w.resolution;
+        if (w.final_scale) l.c.p.final_scale = *w.final_scale;
+    }
+}
+
+session compute(const options& o) {
+    session s;
+    s.o = o;
+    s.several = !o.runs.empty();
+    s.runs = load_runs(o);
+    check_alike(s.runs);
+    if (!o.exp.empty()) s.meas = load_measurement(o, &s.first());
+    s.members = members_of(s.runs);
+    if (s.meas) {
+        s.agree = hold_against(*s.meas, s.members, o);
+        s.spectrum = s.agree->spectrum;
+        take_widths(s.agree->w, s);
+    } else {
+        s.spectrum = combine(s.members, {o.resolution, o.final_scale});
+    }
+    return s;
+}
+
+int measurement_alone(const options& o, std::ostream& out) {
+    out << measurement_summary(load_measurement(o, nullptr));
+    out.flush();
+    return out ? 0 : exit_write;
 }
 
 }  // namespace
@@ -96,12 +116,16 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             out << help_text();
             return 0;
         }
-        const run_data r = read_run(o);
-        const choices c = choose(o, r);
-        const xas_spectrum s = make_spectrum(r.spectrum, c.p);
-        write_whole_files(outputs(o, r, c, s));
-        for (const std::string& w : c.warnings) err << "korva-xas: warning: " << w << "\n";
-        out << summary(o, r, c, s);
+        if (o.measurement_only()) return measurement_alone(o, out);
+        if (o.check) {
+            if (!o.exp.empty()) load_measurement(o, nullptr);
+            return 0;
+        }
+        const session s = compute(o);
+        write_whole_files(outputs(s));
+        for (const loaded_run& l : s.runs)
+            for (const std::string& w : l.c.warnings) err << "korva-xas: warning: " << w << "\n";
+        out << summary(s);
         out.flush();
         return out ? 0 : exit_write;
     } catch (const xas_error& e) {

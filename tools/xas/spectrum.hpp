@@ -3,6 +3,7 @@
 // and normalised to an edge step of 1.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "broadening.hpp"
@@ -43,8 +44,26 @@ struct xas_spectrum {
 // reaches E0 + 250 eV, else from a third of the way between E0 and its end, to the end.
 normalise_ranges computed_ranges(double e0, double last);
 
-// Throws normalise_error when the broadened spectrum has no positive edge step or a value that
-// is not a finite number.
+// The run's absorption on the regular grid x = k step (eV above the Fermi level, k whole, photon
+// energy edge_ev + x), cut at the Fermi level: what every broadening starts from.
+grid_spectrum cut_spectrum(const computed_spectrum& c, const spectrum_parameters& p, double step);
+
+// The span of the run's energies in eV (each taken from E_F first): what grid_step() chooses
+// the step from.
+double span_ev(const computed_spectrum& c, double fermi_ry);
+
+// The cut spectrum convolved with the final state's width (p.law, Gamma_max times
+// p.final_scale), then with the Gaussian of p.resolution.
+grid_spectrum broaden(const grid_spectrum& cut, const spectrum_parameters& p);
+
+// The broadened spectrum on photon energies edge_ev + x, normalised with E0 at its largest
+// derivative, or held at `e0` (a fit's model, whose normalisation must not jump between grid
+// points as the widths change). Throws normalise_error when it has no positive edge step or a
+// value that is not a finite number.
+xas_spectrum normalised(const grid_spectrum& seen, double edge_ev,
+                        std::optional<double> e0 = std::nullopt);
+
+// normalised(broaden(cut_spectrum(c, p, grid_step(span_ev(c, p.fermi_ry))), p), p.edge_ev).
 xas_spectrum make_spectrum(const computed_spectrum& c, const spectrum_parameters& p);
 
 }  // namespace korva::xas

@@ -18,4 +18,15 @@ struct xdi_field {
 std::string xdi_text(const std::vector<xdi_field>& fields, const std::string& comment,
                      const std::vector<double>& energy, const std::vector<double>& mu);
 
+// One column of a table: its label (a word), its unit (may be empty) and its values.
+struct xdi_column {
+    std::string label, unit;
+    std::vector<double> values;
+};
+
+// The same form with any columns, the first the energy (4 decimals), the others with 8
+// significant digits; Column.N fields name them in order.
+std::string xdi_table(const std::vector<xdi_field>& fields, const std::string& comment,
+                      const std::vector<xdi_column>& columns);
+
 }  // namespace korva::xas
