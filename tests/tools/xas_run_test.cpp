@@ -329,8 +329,6 @@ TEST(xas_run, every_malformed_measurement_is_refused) {
         {"labels_count.xdi:9", "3 column labels for rows of 2 values"},
         {"no_absorption_column.xdi:8", "no absorption column"},
         {"no_data.xdi:8", "no data after the header"},
-        {"no_element_edge.xdi:7", "no Element.edge field"},
-        {"no_element_symbol.xdi:7", "no Element.symbol field"},
         {"no_energy_column.xdi:2", "no energy column"},
         {"no_header_end.xdi:9", "data before the header-end line"},
         {"no_version.xdi:1", "not an XDI file"},

@@ -29,8 +29,9 @@ struct measured_spectrum {
 // '_' and '-'); "# ///" before any user comments; the header-end line "# ---"; an optional
 // label line; rows of numbers, all with one count, no comment among them. Column.1 must be
 // "energy eV" (or keV), Column.N numbered without gaps and within the rows; Element.symbol and
-// Element.edge are required. The absorption is the first of mutrans, mufluor, normtrans,
-// normfluor, then ln(i0/itrans) or ifluor/i0, unless --exp-column names a column.
+// Element.edge, when given, name an element and an edge. The absorption is the first of mutrans,
+// mufluor, normtrans, normfluor, then ln(i0/itrans) or ifluor/i0, unless --exp-column names a
+// column.
 //
 // Plain columns: '#' comment lines and blank lines anywhere, rows of numbers with one count;
 // energy in column 1, the absorption in column 2 or the one --exp-column gives; energies all
