@@ -19,7 +19,8 @@ std::string in_folder(const std::string& folder, const std::string& name) {
     return folder + '/' + name;
 }
 
-py::dict spectrum_dict(const kx::choices& c, const kx::xas_spectrum& s, const std::string& xdi) {
+py::dict spectrum_dict(const kx::run_data& r, const kx::choices& c, const kx::xas_spectrum& s,
+                       const std::string& xdi) {
     py::dict v;
     v["energy"] = to_array(s.energy);
     v["mu"] = to_array(s.mu);
@@ -29,6 +30,7 @@ py::dict spectrum_dict(const kx::choices& c, const kx::xas_spectrum& s, const st
     v["fermi_source"] = c.fermi_source;
     v["element"] = c.element;
     v["edge"] = c.edge;
+    v["polarisation"] = r.spectrum.polarisation;
     v["warnings"] = c.warnings;
     v["xdi"] = xdi;
     return v;
@@ -41,16 +43,16 @@ py::dict xas(const py::dict& deck_values, const std::string& deck_name, const st
     gsl_set_error_handler_off();  // the fits' failures are checked, never an abort
     kx::choices c;
     kx::xas_spectrum s;
+    kx::run_data r;
     std::string xdi;
     try {
         args.insert(args.begin(), {deck_name, "-o", "spectrum.xdi"});
         const kx::options o = kx::parse_options(args);
-        kx::run_data r;
         r.d = deck_of(deck_values);
         kx::check_deck(deck_name, r.d);
         r.sig = r.d.prefix + "_kor.sig";
         std::istringstream in(sig);
-        r.spectrum = kx::read_sig(in, r.sig, r.d.lcore);
+        r.spectrum = kx::read_sig(in, r.sig, r.d.lcore, o.polarisation);
         r.ps = kx::read_data_header(in_folder(folder, r.d.psfile));
         r.xs = kx::read_data_header(in_folder(folder, r.d.xsfile));
         c = kx::choose(o, r);
@@ -65,7 +67,7 @@ py::dict xas(const py::dict& deck_values, const std::string& deck_name, const st
             1, std::string("korva-xas: the broadened spectrum cannot be normalised: ") + e.what(),
             ""};
     }
-    return spectrum_dict(c, s, xdi);
+    return spectrum_dict(r, c, s, xdi);
 }
 
 py::dict normalise(const std::vector<double>& e, const std::vector<double>& mu, bool pre_edge) {

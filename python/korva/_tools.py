@@ -136,8 +136,9 @@ def phase_shifts(cluster, folder, edge="K", grid="near-edge", deck="deck.in", **
 
 class Spectrum:
     """korva-xas's spectrum: energy (photon energy, eV), mu (normalised to an edge step of 1),
-    e0 (eV), edge_step (Mbarn), fermi (Ry) and fermi_source, element, edge, warnings, and xdi:
-    the XDI file's text."""
+    e0 (eV), edge_step (Mbarn), fermi (Ry) and fermi_source, element, edge, polarisation (the
+    name of the run's vector it was made from, "" for an isotropic run), warnings, and xdi: the
+    XDI file's text."""
 
     def __init__(self, values):
         for key, value in values.items():
@@ -147,10 +148,12 @@ class Spectrum:
         _write_whole(path, self.xdi.encode())
 
 
-def xas(result, fermi=None, element=None, edge=None, resolution=1.0, final_width=None):
+def xas(result, fermi=None, element=None, edge=None, resolution=1.0, final_width=None,
+        polarisation=None):
     """The spectrum korva-xas makes of a run's result, with its options (--fermi E_RY,
-    --element, --edge, --resolution FWHM_EV, --final-width SCALE)."""
-    args = []
+    --element, --edge, --resolution FWHM_EV, --final-width SCALE, --polarisation K: of a run
+    with several polarisations, the K-th, from 1)."""
+    args = [] if polarisation is None else ["--polarisation", str(int(polarisation))]
     for flag, value in (("--fermi", fermi), ("--element", element), ("--edge", edge),
                         ("--resolution", resolution), ("--final-width", final_width)):
         if value is not None:

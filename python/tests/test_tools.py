@@ -87,3 +87,16 @@ def test_normalise_a_measured_spectrum():
     assert 8975 < e0 < 8982 and step > 0  # the foil's edge, 8979 eV
     near_edge = (e > e0 + 20) & (e < e0 + 100)  # the step of 1, before the atomic decline
     assert abs(np.mean(norm[e < e0 - 30])) < 0.01 and abs(np.mean(norm[near_edge]) - 1) < 0.05
+
+
+def test_xas_of_a_polarised_run_takes_the_asked_vector():
+    deck = EXAMPLES / "planar" / "deck.in"
+    both = korva.run_deck(deck, polarisations=[(1, 0, 0), (0, 0, 1)])
+    alone = korva.run_deck(deck, polarisations=[(0, 0, 1)])
+    second, single = korva.xas(both, polarisation=2), korva.xas(alone)
+    assert second.polarisation == single.polarisation.replace("e1", "e2") == "e2 = (0, 0, 1)"
+    np.testing.assert_array_equal(second.mu, single.mu)
+    assert "# Korva.polarisation: e2 = (0, 0, 1) (deck frame)" in second.xdi
+    assert np.max(np.abs(korva.xas(both).mu - second.mu)) > 0.05  # in-plane against out
+    with pytest.raises(korva.RunError, match="--polarisation 3: .* holds 2 polarisation"):
+        korva.xas(both, polarisation=3)

@@ -113,7 +113,10 @@ choices choose(const options& o, const run_data& r) {
     return c;
 }
 
-std::vector<xdi_field> xdi_fields(const options& o, const run_data& r, const choices& c,
+namespace {
+
+// The fields of every spectrum of one run.
+std::vector<xdi_field> run_fields(const options& o, const run_data& r, const choices& c,
                                   const xas_spectrum& s) {
     const arctan_width& w = c.p.law;
     const normalisation& n = s.norm;
@@ -137,6 +140,16 @@ std::vector<xdi_field> xdi_fields(const options& o, const run_data& r, const cho
             {"Korva.edge_step", g(n.step, 6) + " Mbarn"},
             {"Korva.normalisation", "no pre-edge line; post-edge quadratic E0+" + g(n.post_lo, 4) +
                                         "..E0+" + g(n.post_hi, 4) + " eV"}};
+}
+
+}  // namespace
+
+std::vector<xdi_field> xdi_fields(const options& o, const run_data& r, const choices& c,
+                                  const xas_spectrum& s) {
+    std::vector<xdi_field> f = run_fields(o, r, c, s);
+    if (!r.spectrum.polarisation.empty())
+        f.insert(f.begin() + 4, {"Korva.polarisation", r.spectrum.polarisation + " (deck frame)"});
+    return f;
 }
 
 }  // namespace korva::xas

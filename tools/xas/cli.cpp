@@ -111,6 +111,12 @@ bool file_option(const std::vector<std::string>& args, std::size_t& i, options& 
         o.exp_column = value_after(args, i);
     } else if (a == "--compare") {
         o.compare = value_after(args, i);
+    } else if (a == "--polarisation") {
+        const std::string v = value_after(args, i);
+        const std::string meaning = "the polarisation is its number K of the run, from 1";
+        const double k = bounded(a, v, 1.0, 1e6, false, meaning);
+        if (k != std::floor(k)) wrong(a + " " + v + ": " + meaning);
+        o.polarisation = static_cast<int>(k);
     } else {
         return false;
     }
@@ -267,6 +273,8 @@ writes the absorption against the photon energy as an XDI 1.0 file:
 --png FILE        the normalised spectrum drawn as a PNG picture (800 x 600); with --exp the
                   overlay of the two spectra, the residual below
 --svg FILE        the same as SVG
+--polarisation K  of a run with korva --polarisation, the spectrum of its K-th vector (default:
+                  the first); the XDI file names the vector
 --runs LIST       several finished runs in place of one deck (the sites of a crystal, the frames
                   of a trajectory): one line `WEIGHT DECK [LABEL]` each, decks relative to the
                   list's folder, each run read from its deck's folder; every run is broadened

@@ -34,6 +34,7 @@ struct options {
     std::optional<std::string> element, edge;
     double resolution = 1.0;  // eV, Gaussian FWHM
     std::optional<double> final_scale;
+    int polarisation = 0;                  // of a polarised run, 1..; 0: the first
     std::string runs;                      // --runs: a run list in place of the deck
     std::string exp, exp_column, compare;  // the measurement; the comparison's XDI file
     window_range window;

@@ -55,18 +55,41 @@ void check_curve(const plot::curve& c, const std::string& path, int n) {
                        " do not increase (line " + std::to_string(c.first_line + i) + ")");
 }
 
+// The names of a polarised run's polarisations: its titles "eK = (x, y, z)", K = 1, 2, ...
+std::vector<std::string> polarisation_names(const plot::plot_file& f) {
+    std::vector<std::string> names;
+    for (const plot::title& t : f.titles)
+        if (t.text.starts_with("e" + std::to_string(names.size() + 1) + " = ("))
+            names.push_back(t.text);
+    return names;
+}
+
+// Which polarisation's curves to take (0-based): the asked one of a polarised run.
+std::size_t chosen_polarisation(const std::vector<std::string>& names, const std::string& path,
+                                int asked) {
+    if (asked > 0 && names.empty())
+        throw xas_error(exit_wrong_value, "--polarisation " + std::to_string(asked) + ": " + path +
+                                              " is the isotropic spectrum of a run without "
+                                              "--polarisation");
+    if (asked > static_cast<int>(names.size()))
+        throw xas_error(exit_wrong_value, "--polarisation " + std::to_string(asked) + ": " + path +
+                                              " holds " + std::to_string(names.size()) +
+                                              " polarisation(s)");
+    return asked > 0 ? static_cast<std::size_t>(asked - 1) : 0;
+}
+
 }  // namespace
 
-computed_spectrum read_sig(const std::string& path, int lcore) {
+computed_spectrum read_sig(const std::string& path, int lcore, int polarisation) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         unreadable(path +
                    ": cannot be opened; korva-xas runs in the folder of a finished korva "
                    "run whose deck asks for the cross-section plot (IF1 > 0)");
-    return read_sig(in, path, lcore);
+    return read_sig(in, path, lcore, polarisation);
 }
 
-computed_spectrum read_sig(std::istream& in, const std::string& path, int lcore) {
+computed_spectrum read_sig(std::istream& in, const std::string& path, int lcore, int polarisation) {
     std::ostringstream warnings;  // commands a drawing needs and korva-xas does not
     plot::plot_file f;
     try {
@@ -76,10 +99,19 @@ computed_spectrum read_sig(std::istream& in, const std::string& path, int lcore)
     }
     computed_spectrum s;
     s.channels = lcore > 0 ? 2 : 1;
-    if (f.curves.size() < static_cast<std::size_t>(2 * s.channels))
-        unreadable(path + ": it holds " + std::to_string(f.curves.size()) +
-                   " curves; a run with lcore " + std::to_string(lcore) + " writes " +
-                   std::to_string(2 * s.channels) + " (total and atomic per channel)");
+    const std::vector<std::string> names = polarisation_names(f);
+    const std::size_t k = chosen_polarisation(names, path, polarisation);
+    const std::size_t wanted = names.empty() ? 2 * s.channels : 2 * names.size();
+    if (f.curves.size() < wanted)
+        unreadable(path + ": it holds " + std::to_string(f.curves.size()) + " curves; a run " +
+                   (names.empty() ? "with lcore " + std::to_string(lcore)
+                                  : "of " + std::to_string(names.size()) + " polarisations") +
+                   " writes " + std::to_string(wanted) + " (total and atomic per channel" +
+                   (names.empty() ? ")" : " or polarisation)"));
+    if (!names.empty()) {
+        s.polarisation = names[k];
+        f.curves.erase(f.curves.begin(), f.curves.begin() + static_cast<std::ptrdiff_t>(2 * k));
+    }
     const plot::curve& first = f.curves[0];
     for (int c = 0; c < s.channels; ++c) check_curve(f.curves[2 * c], path, 2 * c + 1);
     for (const plot::point& p : first.points) {

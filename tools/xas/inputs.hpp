@@ -26,14 +26,18 @@ struct computed_spectrum {
     std::vector<double> e_ry;  // Rydberg above the interstitial level, strictly increasing
     std::vector<double> mu;    // Mbarn: the sum of the final-state channels' total cross sections
     int channels = 1;
+    std::string polarisation;  // of a polarised run, its name ("e2 = (0, 0, 1)"); else empty
 };
 
 // PREFIX_kor.sig: per channel the total then the atomic cross-section curve (then, perhaps, the
-// experiment). Throws xas_error (status 2) for a file that cannot be read or does not hold
-// that form, with at least 4 points a curve.
-computed_spectrum read_sig(const std::string& path, int lcore);
+// experiment); of a polarised run (titles "eK = (x, y, z)"), the two curves of each
+// polarisation instead, of which `polarisation` picks one (1 when it is 0). Throws xas_error:
+// status 2 for a file that cannot be read or does not hold that form, with at least 4 points a
+// curve; status 1 for a polarisation the run does not have.
+computed_spectrum read_sig(const std::string& path, int lcore, int polarisation = 0);
 // The same from the file's text (`path` names it in messages).
-computed_spectrum read_sig(std::istream& in, const std::string& path, int lcore);
+computed_spectrum read_sig(std::istream& in, const std::string& path, int lcore,
+                           int polarisation = 0);
 
 // The fields of a korva-psgen comment line korva-xas uses; each empty when the line lacks it.
 struct data_header {

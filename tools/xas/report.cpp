@@ -44,6 +44,8 @@ std::string single_head(const options& o, const loaded_run& l, const xas_spectru
     os << "korva-xas: " << o.deck << ", " << r.sig << " (" << r.spectrum.channels
        << (r.spectrum.channels == 1 ? " channel, " : " channels, ") << e.size() << " points, "
        << g(e.front()) << ".." << g(e.back()) << " Ry), " << c.element << " " << c.edge << "\n";
+    if (!r.spectrum.polarisation.empty())
+        os << "  polarisation " << r.spectrum.polarisation << " (deck frame)\n";
     os << "  Fermi level  " << g(c.p.fermi_ry, 10) << " Ry (" << c.fermi_source << ") at "
        << g(c.p.edge_ev) << " eV (ENE)\n";
     os << "  Fermi cut    arctangent step, gamma " << g(c.p.gamma_ry * ev_per_ry, 4)

@@ -25,7 +25,7 @@ std::vector<loaded_run> load_runs(const options& o) {
         o.runs.empty() ? std::vector<run_entry>{{o.deck, 1.0, "1"}} : read_run_list(o.runs);
     std::vector<loaded_run> runs;
     for (const run_entry& e : entries) {
-        loaded_run l{e, read_run(e.deck), {}};
+        loaded_run l{e, read_run(e.deck, o.polarisation), {}};
         l.c = choose(o, l.r);
         runs.push_back(std::move(l));
     }

@@ -64,7 +64,7 @@ std::vector<run_entry> read_run_list(const std::string& path) {
     return runs;
 }
 
-run_data read_run(const std::string& deck) {
+run_data read_run(const std::string& deck, int polarisation) {
     run_data r;
     try {
         r.d = load_deck(deck);
@@ -75,7 +75,7 @@ run_data read_run(const std::string& deck) {
     r.sig = beside(deck, r.d.prefix + "_kor.sig");
     r.d.psfile = beside(deck, r.d.psfile);
     r.d.xsfile = beside(deck, r.d.xsfile);
-    r.spectrum = read_sig(r.sig, r.d.lcore);
+    r.spectrum = read_sig(r.sig, r.d.lcore, polarisation);
     r.ps = read_data_header(r.d.psfile);
     r.xs = read_data_header(r.d.xsfile);
     return r;

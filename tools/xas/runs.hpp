@@ -23,7 +23,8 @@ struct run_entry {
 std::vector<run_entry> read_run_list(const std::string& path);
 
 // One run read from its deck's folder: its .sig and data files named from there (r.sig,
-// r.d.psfile and r.d.xsfile hold the paths as korva-xas opens them). Throws xas_error.
-run_data read_run(const std::string& deck);
+// r.d.psfile and r.d.xsfile hold the paths as korva-xas opens them); of a polarised run, the
+// spectrum of `polarisation` (read_sig). Throws xas_error.
+run_data read_run(const std::string& deck, int polarisation = 0);
 
 }  // namespace korva::xas
