@@ -91,4 +91,17 @@ void fill_dense(Store& m, int n) {
             m.gt(i, j) = i == j ? cplx(1.0f, 0.0f) : cplx(scale * u(gen), scale * u(gen));
 }
 
+// The same entries in the stored half of a tile store of order n, whose channels stay atoms of
+// their own (A = I + G, G symmetric): every stored entry off the diagonal non-zero.
+template <class Store>
+void fill_dense_half(Store& g, int n) {
+    std::mt19937 gen(12345);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    const float scale = 0.3f / std::sqrt(static_cast<float>(n));
+    g.reshape(n);
+    for (int j = 1; j <= n; ++j)
+        for (int i = 1; i < j; ++i)
+            if (Store::kept(i, j)) g.upper(i, j) = cplx(scale * u(gen), scale * u(gen));
+}
+
 }  // namespace korva::bench

@@ -50,10 +50,9 @@ struct child_args {
 // Thrown by the dump hook: the run need not go on.
 struct dumped {};
 
-// Bytes of the tiled matrix of order n.
+// Bytes of the stored half of the matrix of order n.
 double matrix_bytes(int n) {
-    const double nt = (n + korva::tile_store::W - 1) / korva::tile_store::W;
-    return nt * nt * korva::tile_store::TILE * sizeof(korva::cplx);
+    return static_cast<double>(korva::tile_store::bytes_for_order(n));
 }
 
 void write_matrix(const korva::tile_store& g, const std::string& file) {

@@ -77,8 +77,7 @@ void pass_table(const std::vector<pass_kernel>& kernels, int threads, double bw)
                 "x bound", "plain ms/lev", "plain/fast");
     for (int n : {1000, 2000, 3000, 4539}) {
         korva::tile_store g(n);
-        g.reshape(n);
-        fill_dense(g, n);
+        korva::bench::fill_dense_half(g, n);
         const double bytes = static_cast<double>(g.bytes());
         const double plain_level = n <= 2000 ? plain_per_level(n) : 0.0;
         for (int ch : {1, 3})
@@ -99,8 +98,7 @@ void pass_table(const std::vector<pass_kernel>& kernels, int threads, double bw)
 // One whole point of three channels at N = 4539: EPS 0, so 20 levels (19 passes).
 void whole_point(const std::vector<pass_kernel>& kernels, int threads, double bw) {
     korva::tile_store g(4539);
-    g.reshape(4539);
-    fill_dense(g, 4539);
+    korva::bench::fill_dense_half(g, 4539);
     const double bytes = static_cast<double>(g.bytes());
     for (pass_kernel kern : kernels) {
         std::vector<std::string> lines;

@@ -1,20 +1,13 @@
 #include "recursion/stream_pass.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cassert>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
-#include <thread>
 #include <vector>
 
 #include "recursion/simd.hpp"
-#ifdef _OPENMP
-#include <omp.h>
-#endif
 
 namespace korva {
 
@@ -22,44 +15,16 @@ namespace {
 
 constexpr int W = tile_store::W;
 
-// Where the threads meet: thread t (t < threads - 1) leaves its running transposed sums of
-// column block J in hand[t] and then raises done[t] to J + 1.
-struct handoff {
-    int nch = 0, nt = 0;
-    std::vector<std::vector<cplx>> hand;
-    std::unique_ptr<std::atomic<int>[]> done;
-
-    handoff(int threads, int nch_, int nt_) : nch(nch_), nt(nt_) {
-        hand.assign(static_cast<std::size_t>(std::max(threads - 1, 0)),
-                    std::vector<cplx>(static_cast<std::size_t>(nch) * W * nt));
-        done.reset(new std::atomic<int>[static_cast<std::size_t>(std::max(threads, 1))]);
-        for (int t = 0; t < threads; ++t) done[t].store(0, std::memory_order_relaxed);
-    }
-    cplx* at(int t, int k, int tj) {
-        return hand[t].data() + (static_cast<std::size_t>(k) * nt + tj) * W;
-    }
-    // Spins while the thread above is busy with the same column of tiles; gives the core away
-    // now and then, in case that thread is waiting for it (more threads than cores).
-    void wait(int t, int tj) const {
-        for (int spin = 1; done[t].load(std::memory_order_acquire) <= tj; ++spin) {
-#ifdef KORVA_X86
-            _mm_pause();
-#endif
-            if (spin % 256 == 0) std::this_thread::yield();
-        }
-    }
-};
-
 // What the vector kernels broadcast besides the real parts: for each vector element b the
 // pair (-b.im, b.im), which multiplies the swapped matrix entries (a.im, a.re) in the inner
 // multiply-add. Held as the 8 bytes of a double, so one 64-bit broadcast fetches the pair.
 struct signed_imag {
-    std::vector<std::vector<double>> q, p;
+    std::vector<std::vector<double>> y, z;
 
-    signed_imag(const pass_vectors* v, int nch, std::size_t len) : q(nch), p(nch) {
+    signed_imag(const pass_vectors* v, int nch, std::size_t len) : y(nch), z(nch) {
         for (int k = 0; k < nch; ++k) {
-            q[k] = pairs(v[k].q, len);
-            p[k] = pairs(v[k].p, len);
+            y[k] = pairs(v[k].y, len);
+            z[k] = pairs(v[k].z, len);
         }
     }
     static std::vector<double> pairs(const cplx* b, std::size_t len) {
@@ -72,10 +37,18 @@ struct signed_imag {
     }
 };
 
-// Where one thread works: tile rows i0..i1-1 of every column of tiles, as thread t of
-// `threads`.
-struct share {
-    int i0, i1, t, threads;
+// One block of tile rows, i0..i1-1: its direct sums go to the rows' elements of uy, its
+// transposed sums of column of tiles tj to where `to` says.
+struct block_job {
+    int i0, i1, block;
+    pass_workspace* ws;
+    // The first block's sums are the start of the result itself; the others' wait for the
+    // last step in the workspace.
+    cplx* to(const pass_vectors& v, int k, int tj) const {
+        return block == 0 ? v.utz + W * tj : ws->at(k, block, tj);
+    }
+    // The block's rows in column of tiles tj: i0 .. rows_end(tj) - 1 (none when tj < i0).
+    int rows_end(int tj) const { return std::min(i1, tj + 1); }
 };
 
 // The multiply-add of the pass (see stream_pass.hpp), one element.
@@ -85,41 +58,29 @@ inline void madd(cplx& acc, cplx a, cplx b) {
     acc = cplx(re, im);
 }
 
-// Starts the transposed sums of column of tiles tj: where the thread above left them, or 0.
-void take_over(handoff& h, const share& s, int tj, int k, cplx* acc) {
-    for (int c = 0; c < W; ++c) acc[c] = s.t > 0 ? h.at(s.t - 1, k, tj)[c] : cplx(0.0f, 0.0f);
-}
-
-// Where the transposed sums of column of tiles tj go when the thread is done with it.
-cplx* hand_on(handoff& h, const pass_vectors& v, const share& s, int k, int tj) {
-    return s.t == s.threads - 1 ? v.gtp + W * tj : h.at(s.t, k, tj);
-}
-
-void zero_rows(const pass_vectors* v, int nch, const share& s) {
+void zero_rows(const pass_vectors* v, int nch, const block_job& b) {
     for (int k = 0; k < nch; ++k)
-        std::fill(v[k].gq + W * s.i0, v[k].gq + W * s.i1, cplx(0.0f, 0.0f));
+        std::fill(v[k].uy + W * b.i0, v[k].uy + W * b.i1, cplx(0.0f, 0.0f));
 }
 
-void pass_scalar(const tile_store& g, const pass_vectors* v, int nch, const share& s, handoff& h) {
-    zero_rows(v, nch, s);
+void block_scalar(const tile_store& g, const pass_vectors* v, int nch, const block_job& b) {
+    zero_rows(v, nch, b);
     cplx acc[pass_max_channels][W];
-    for (int tj = 0; tj < g.tiles(); ++tj) {
-        if (s.t > 0) h.wait(s.t - 1, tj);
-        for (int k = 0; k < nch; ++k) take_over(h, s, tj, k, acc[k]);
-        for (int ti = s.i0; ti < s.i1; ++ti) {
+    for (int tj = b.i0; tj < g.tiles(); ++tj) {
+        for (int k = 0; k < nch; ++k) std::fill(acc[k], acc[k] + W, cplx(0.0f, 0.0f));
+        for (int ti = b.i0; ti < b.rows_end(tj); ++ti) {
             const cplx* a = g.tile(ti, tj);
             for (int k = 0; k < nch; ++k) {
-                const cplx* p = v[k].p + W * ti;
-                const cplx* q = v[k].q + W * tj;
-                cplx* gq = v[k].gq + W * ti;
+                const cplx* z = v[k].z + W * ti;
+                const cplx* y = v[k].y + W * tj;
+                cplx* uy = v[k].uy + W * ti;
                 for (int r = 0; r < W; ++r)
-                    for (int c = 0; c < W; ++c) madd(acc[k][c], a[W * c + r], p[r]);
+                    for (int c = 0; c < W; ++c) madd(acc[k][c], a[W * c + r], z[r]);
                 for (int c = 0; c < W; ++c)
-                    for (int r = 0; r < W; ++r) madd(gq[r], a[W * c + r], q[c]);
+                    for (int r = 0; r < W; ++r) madd(uy[r], a[W * c + r], y[c]);
             }
         }
-        for (int k = 0; k < nch; ++k) std::copy(acc[k], acc[k] + W, hand_on(h, v[k], s, k, tj));
-        if (s.t < s.threads - 1) h.done[s.t].store(tj + 1, std::memory_order_release);
+        for (int k = 0; k < nch; ++k) std::copy(acc[k], acc[k] + W, b.to(v[k], k, tj));
     }
 }
 
@@ -166,20 +127,20 @@ __attribute__((target("avx2,fma"))) inline void tile_avx2(const float* af, const
     for (int k = 0; k < K; ++k)
         for (int half = 0; half < 2; ++half)
             s[k][half] =
-                _mm256_loadu_ps(reinterpret_cast<const float*>(v[k].gq + W * ti + 4 * half));
+                _mm256_loadu_ps(reinterpret_cast<const float*>(v[k].uy + W * ti + 4 * half));
     for (int c = 0; c < W; ++c) {
         const __m256 lo = _mm256_load_ps(af + 16 * c), hi = _mm256_load_ps(af + 16 * c + 8);
         const __m256 los = swap4(lo), his = swap4(hi);
         for (int k = 0; k < K; ++k) {
-            const float* qre = reinterpret_cast<const float*>(v[k].q + W * tj + c);
-            const double* qim = si.q[k].data() + W * tj + c;
+            const float* qre = reinterpret_cast<const float*>(v[k].y + W * tj + c);
+            const double* qim = si.y[k].data() + W * tj + c;
             s[k][0] = madd4(s[k][0], lo, los, qre, qim);
             s[k][1] = madd4(s[k][1], hi, his, qre, qim);
         }
     }
     for (int k = 0; k < K; ++k)
         for (int half = 0; half < 2; ++half)
-            _mm256_storeu_ps(reinterpret_cast<float*>(v[k].gq + W * ti + 4 * half), s[k][half]);
+            _mm256_storeu_ps(reinterpret_cast<float*>(v[k].uy + W * ti + 4 * half), s[k][half]);
     // Transposed sums: lanes are four columns, the rows of both quarters in ascending order.
     for (int hc = 0; hc < 2; ++hc)
         for (int hr = 0; hr < 2; ++hr) {
@@ -191,35 +152,28 @@ __attribute__((target("avx2,fma"))) inline void tile_avx2(const float* af, const
                     const int i = W * ti + 4 * hr + m;
                     acc[k][hc] =
                         madd4(acc[k][hc], row[m], rows[m],
-                              reinterpret_cast<const float*>(v[k].p + i), si.p[k].data() + i);
+                              reinterpret_cast<const float*>(v[k].z + i), si.z[k].data() + i);
                 }
         }
 }
 
 template <int K>
-__attribute__((target("avx2,fma"))) void pass_avx2(const tile_store& g, const pass_vectors* v,
-                                                   const signed_imag& si, const share& s,
-                                                   handoff& h) {
-    zero_rows(v, K, s);
-    for (int tj = 0; tj < g.tiles(); ++tj) {
+__attribute__((target("avx2,fma"))) void block_avx2(const tile_store& g, const pass_vectors* v,
+                                                    const signed_imag& si, const block_job& b) {
+    zero_rows(v, K, b);
+    for (int tj = b.i0; tj < g.tiles(); ++tj) {
         __m256 acc[K][2];
-        if (s.t > 0) h.wait(s.t - 1, tj);
-        for (int k = 0; k < K; ++k)
-            for (int half = 0; half < 2; ++half)
-                acc[k][half] = s.t > 0 ? _mm256_loadu_ps(reinterpret_cast<const float*>(
-                                             h.at(s.t - 1, k, tj) + 4 * half))
-                                       : _mm256_setzero_ps();
-        const cplx* a = g.tile(s.i0, tj);
-        for (int ti = s.i0; ti < s.i1; ++ti, a += tile_store::TILE) {
+        for (int k = 0; k < K; ++k) acc[k][0] = acc[k][1] = _mm256_setzero_ps();
+        const cplx* a = g.tile(b.i0, tj);
+        for (int ti = b.i0; ti < b.rows_end(tj); ++ti, a += tile_store::TILE) {
             for (int line = 0; line < 8; ++line)
                 _mm_prefetch(reinterpret_cast<const char*>(a + ahead + 8 * line), _MM_HINT_T0);
             tile_avx2<K>(reinterpret_cast<const float*>(a), v, si, ti, tj, acc);
         }
         for (int k = 0; k < K; ++k)
             for (int half = 0; half < 2; ++half)
-                _mm256_storeu_ps(reinterpret_cast<float*>(hand_on(h, v[k], s, k, tj) + 4 * half),
+                _mm256_storeu_ps(reinterpret_cast<float*>(b.to(v[k], k, tj) + 4 * half),
                                  acc[k][half]);
-        if (s.t < s.threads - 1) h.done[s.t].store(tj + 1, std::memory_order_release);
     }
 }
 
@@ -270,11 +224,11 @@ __attribute__((target("avx512f"))) inline void tile_avx512(const float* af, cons
         cols[c] = swap8(col[c]);
     }
     for (int k = 0; k < K; ++k) {
-        float* gq = reinterpret_cast<float*>(v[k].gq + W * ti);
+        float* gq = reinterpret_cast<float*>(v[k].uy + W * ti);
         __m512 s = _mm512_loadu_ps(gq);
         for (int c = 0; c < W; ++c)
-            s = madd8(s, col[c], cols[c], reinterpret_cast<const float*>(v[k].q + W * tj + c),
-                      si.q[k].data() + W * tj + c);
+            s = madd8(s, col[c], cols[c], reinterpret_cast<const float*>(v[k].y + W * tj + c),
+                      si.y[k].data() + W * tj + c);
         _mm512_storeu_ps(gq, s);
     }
     // Transposed sums: lanes are the tile's columns, the rows come in ascending order.
@@ -284,8 +238,8 @@ __attribute__((target("avx512f"))) inline void tile_avx512(const float* af, cons
         const __m512 rows = swap8(row[r]);
         for (int k = 0; k < K; ++k)
             acc[k] =
-                madd8(acc[k], row[r], rows, reinterpret_cast<const float*>(v[k].p + W * ti + r),
-                      si.p[k].data() + W * ti + r);
+                madd8(acc[k], row[r], rows, reinterpret_cast<const float*>(v[k].z + W * ti + r),
+                      si.z[k].data() + W * ti + r);
     }
 }
 
@@ -360,95 +314,128 @@ __attribute__((target("avx512f"))) bool tile_avx512_scaled(const float* af, cons
     for (int c = 0; c < W; ++c) _mm512_storeu_ps(scaled + 16 * c, col[c]);
     transpose8(scaled, row);
     for (int k = 0; k < K; ++k)
-        if (!scale_up(_mm512_loadu_ps(reinterpret_cast<const float*>(v[k].gq + W * ti)), s[k]) ||
+        if (!scale_up(_mm512_loadu_ps(reinterpret_cast<const float*>(v[k].uy + W * ti)), s[k]) ||
             !scale_up(acc[k], t[k]))
             return false;
     scale_check ck{_mm512_set1_epi32(-1), _mm512_setzero_si512()};
     for (int k = 0; k < K; ++k)
         for (int c = 0; c < W; ++c)
             s[k] = madd8_tracked(s[k], col[c], cols[c],
-                                 reinterpret_cast<const float*>(v[k].q + W * tj + c),
-                                 si.q[k].data() + W * tj + c, ck);
+                                 reinterpret_cast<const float*>(v[k].y + W * tj + c),
+                                 si.y[k].data() + W * tj + c, ck);
     for (int r = 0; r < W; ++r) {
         const __m512 rows = swap8(row[r]);
         for (int k = 0; k < K; ++k)
             t[k] = madd8_tracked(t[k], row[r], rows,
-                                 reinterpret_cast<const float*>(v[k].p + W * ti + r),
-                                 si.p[k].data() + W * ti + r, ck);
+                                 reinterpret_cast<const float*>(v[k].z + W * ti + r),
+                                 si.z[k].data() + W * ti + r, ck);
     }
     if (!scale_held(ck)) return false;
     const __m512 down = _mm512_set1_ps(0x1p-32f);
     for (int k = 0; k < K; ++k) {
-        _mm512_storeu_ps(reinterpret_cast<float*>(v[k].gq + W * ti), _mm512_mul_ps(s[k], down));
+        _mm512_storeu_ps(reinterpret_cast<float*>(v[k].uy + W * ti), _mm512_mul_ps(s[k], down));
         acc[k] = _mm512_mul_ps(t[k], down);
     }
     return true;
 }
 
-// Columns of tiles tj..tj+P-1 together: the transposed sums of P columns run side by side, so
-// the chain of dependent multiply-adds down each column of tiles stalls the core less.
+// One tile of a column of tiles into its transposed sums acc: the scaled way for a marked tile
+// when that holds, else the plain one.
+template <int K>
+__attribute__((target("avx512f"))) inline void tile_any_avx512(const tile_store& g,
+                                                               const pass_vectors* v,
+                                                               const signed_imag& si, int ti,
+                                                               int tj, __m512 (&acc)[K]) {
+    const cplx* a = g.tile(ti, tj);
+    for (int line = 0; line < 8; ++line)
+        _mm_prefetch(reinterpret_cast<const char*>(a + ahead + 8 * line), _MM_HINT_T0);
+    const float* af = reinterpret_cast<const float*>(a);
+    if (!g.marked(ti, tj) || !tile_avx512_scaled<K>(af, v, si, ti, tj, acc))
+        tile_avx512<K>(af, v, si, ti, tj, acc);
+}
+
+// Columns of tiles tj..tj+P-1 of one block together: the transposed sums of P columns run side
+// by side, so the chain of dependent multiply-adds down each column of tiles stalls the core
+// less. With P = 2 the second column may hold one more tile of the block, the diagonal one
+// (tj + 1, tj + 1): it comes last, after the rows both columns share.
 template <int K, int P>
 __attribute__((target("avx512f"))) void panel_avx512(const tile_store& g, const pass_vectors* v,
-                                                     const signed_imag& si, const share& s,
-                                                     handoff& h, int tj) {
+                                                     const signed_imag& si, const block_job& b,
+                                                     int tj) {
     __m512 acc[P][K];
-    if (s.t > 0) h.wait(s.t - 1, tj + P - 1);
+    for (int c = 0; c < P; ++c)
+        for (int k = 0; k < K; ++k) acc[c][k] = _mm512_setzero_ps();
+    const int end = b.rows_end(tj);
+    for (int ti = b.i0; ti < end; ++ti)
+        for (int c = 0; c < P; ++c) tile_any_avx512<K>(g, v, si, ti, tj + c, acc[c]);
+    if (P == 2 && b.rows_end(tj + 1) > end) tile_any_avx512<K>(g, v, si, end, tj + 1, acc[P - 1]);
     for (int c = 0; c < P; ++c)
         for (int k = 0; k < K; ++k)
-            acc[c][k] =
-                s.t > 0 ? _mm512_loadu_ps(reinterpret_cast<const float*>(h.at(s.t - 1, k, tj + c)))
-                        : _mm512_setzero_ps();
-    for (int ti = s.i0; ti < s.i1; ++ti)
-        for (int c = 0; c < P; ++c) {
-            const cplx* a = g.tile(ti, tj + c);
-            for (int line = 0; line < 8; ++line)
-                _mm_prefetch(reinterpret_cast<const char*>(a + ahead + 8 * line), _MM_HINT_T0);
-            const float* af = reinterpret_cast<const float*>(a);
-            if (!g.marked(ti, tj + c) || !tile_avx512_scaled<K>(af, v, si, ti, tj + c, acc[c]))
-                tile_avx512<K>(af, v, si, ti, tj + c, acc[c]);
-        }
-    for (int c = 0; c < P; ++c)
-        for (int k = 0; k < K; ++k)
-            _mm512_storeu_ps(reinterpret_cast<float*>(hand_on(h, v[k], s, k, tj + c)), acc[c][k]);
-    if (s.t < s.threads - 1) h.done[s.t].store(tj + P, std::memory_order_release);
+            _mm512_storeu_ps(reinterpret_cast<float*>(b.to(v[k], k, tj + c)), acc[c][k]);
 }
 
 template <int K>
-__attribute__((target("avx512f"))) void pass_avx512(const tile_store& g, const pass_vectors* v,
-                                                    const signed_imag& si, const share& s,
-                                                    handoff& h) {
-    zero_rows(v, K, s);
+__attribute__((target("avx512f"))) void block_avx512(const tile_store& g, const pass_vectors* v,
+                                                     const signed_imag& si, const block_job& b) {
+    zero_rows(v, K, b);
     const int nt = g.tiles();
-    int tj = 0;
-    for (; tj + 2 <= nt; tj += 2) panel_avx512<K, 2>(g, v, si, s, h, tj);
-    if (tj < nt) panel_avx512<K, 1>(g, v, si, s, h, tj);
+    int tj = b.i0;
+    for (; tj + 2 <= nt; tj += 2) panel_avx512<K, 2>(g, v, si, b, tj);
+    if (tj < nt) panel_avx512<K, 1>(g, v, si, b, tj);
 }
 
-using vector_fn = void (*)(const tile_store&, const pass_vectors*, const signed_imag&, const share&,
-                           handoff&);
-constexpr vector_fn avx2_kernels[pass_max_channels] = {pass_avx2<1>, pass_avx2<2>, pass_avx2<3>,
-                                                       pass_avx2<4>, pass_avx2<5>, pass_avx2<6>,
-                                                       pass_avx2<7>, pass_avx2<8>};
+using vector_fn = void (*)(const tile_store&, const pass_vectors*, const signed_imag&,
+                           const block_job&);
+constexpr vector_fn avx2_kernels[pass_max_channels] = {
+    block_avx2<1>, block_avx2<2>, block_avx2<3>, block_avx2<4>,
+    block_avx2<5>, block_avx2<6>, block_avx2<7>, block_avx2<8>};
 constexpr vector_fn avx512_kernels[pass_max_channels] = {
-    pass_avx512<1>, pass_avx512<2>, pass_avx512<3>, pass_avx512<4>,
-    pass_avx512<5>, pass_avx512<6>, pass_avx512<7>, pass_avx512<8>};
+    block_avx512<1>, block_avx512<2>, block_avx512<3>, block_avx512<4>,
+    block_avx512<5>, block_avx512<6>, block_avx512<7>, block_avx512<8>};
 
 #endif
 
-// Runs share t of the pass with the chosen kernel.
-void run_share(pass_kernel kernel, const tile_store& g, const pass_vectors* v, int nch,
-               const signed_imag* si, const share& s, handoff& h) {
+// One block of the pass with the chosen kernel.
+void run_block(pass_kernel kernel, const tile_store& g, const pass_vectors* v, int nch,
+               const signed_imag* si, const block_job& b) {
 #ifdef KORVA_X86
-    if (kernel == pass_kernel::avx512) return avx512_kernels[nch - 1](g, v, *si, s, h);
-    if (kernel == pass_kernel::avx2) return avx2_kernels[nch - 1](g, v, *si, s, h);
+    if (kernel == pass_kernel::avx512) return avx512_kernels[nch - 1](g, v, *si, b);
+    if (kernel == pass_kernel::avx2) return avx2_kernels[nch - 1](g, v, *si, b);
 #else
     (void)kernel;
     (void)si;
 #endif
-    pass_scalar(g, v, nch, s, h);
+    block_scalar(g, v, nch, b);
+}
+
+// The transposed sums of column of tiles tj: the first block's, plus each later block's that
+// reaches the column, in block order.
+void fold_column(const pass_vectors* v, int nch, const std::vector<int>& blocks,
+                 pass_workspace& ws, int tj) {
+    for (int k = 0; k < nch; ++k) {
+        cplx* out = v[k].utz + W * tj;
+        for (std::size_t b = 1; b + 1 < blocks.size() && blocks[b] <= tj; ++b) {
+            const cplx* part = ws.at(k, static_cast<int>(b), tj);
+            for (int c = 0; c < W; ++c) out[c] += part[c];
+        }
+    }
 }
 
 }  // namespace
+
+std::vector<int> pass_row_blocks(int nt) {
+    // Stored tiles above tile row I: I nt - I (I - 1) / 2; each block about 1/nb of them.
+    const int nb = std::min(48, nt);
+    const auto above = [nt](long i) { return i * nt - i * (i - 1) / 2; };
+    const long total = above(nt);
+    std::vector<int> b{0};
+    for (int k = 1, i = 0; k <= nb; ++k) {
+        while (i < nt && above(i) * nb < k * total) ++i;
+        if (i > b.back()) b.push_back(i);
+    }
+    if (b.back() != nt) b.push_back(nt);
+    return b;
+}
 
 bool pass_available(pass_kernel kernel) {
     switch (kernel) {
@@ -487,39 +474,29 @@ const char* pass_kernel_name(pass_kernel kernel) {
 }
 
 void stream_pass(const tile_store& g, const pass_vectors* v, int nch, int threads,
-                 pass_kernel kernel) {
+                 pass_kernel kernel, pass_workspace* ws) {
     assert(nch >= 1 && nch <= pass_max_channels);
     const int nt = g.tiles();
     if (nt == 0) return;
     kernel = pass_kernel_used(kernel);
     std::unique_ptr<signed_imag> si;
     if (kernel != pass_kernel::scalar) si = std::make_unique<signed_imag>(v, nch, g.padded());
-    // Every thread needs a share of the tile rows worth the hand-over: eight tile rows.
-    threads = std::clamp(std::min(threads, nt / 8), 1, 64);
-    handoff h(threads, nch, nt);
-    auto body = [&](int t) {
-        const share s{static_cast<int>(static_cast<long>(nt) * t / threads),
-                      static_cast<int>(static_cast<long>(nt) * (t + 1) / threads), t, threads};
-        run_share(kernel, g, v, nch, si.get(), s, h);
-    };
-    if (threads == 1) {
-        body(0);
-        return;
-    }
-#ifdef _OPENMP
-#pragma omp parallel num_threads(threads)
+    const std::vector<int> blocks = pass_row_blocks(nt);
+    const int nb = static_cast<int>(blocks.size()) - 1;
+    pass_workspace own;
+    if (!ws) ws = &own;
+    ws->prepare(nch, nb, nt);
+    // A few tile rows a thread are not worth the threads' start.
+    threads = nt >= 32 ? std::clamp(threads, 1, nb) : 1;
+#pragma omp parallel num_threads(threads) if (threads > 1)
     {
-        // A thread the runtime did not grant leaves its rows to nobody: run them in order.
-        const int got = omp_get_num_threads();
-        if (got == threads) {
-            body(omp_get_thread_num());
-        } else if (omp_get_thread_num() == 0) {
-            for (int t = 0; t < threads; ++t) body(t);
-        }
+#pragma omp for schedule(static)
+        for (int b = 0; b < nb; ++b)
+            run_block(kernel, g, v, nch, si.get(), {blocks[b], blocks[b + 1], b, ws});
+#pragma omp for schedule(static)
+        for (int tj = 0; tj < nt; ++tj) fold_column(v, nch, blocks, *ws, tj);
     }
-#else
-    for (int t = 0; t < threads; ++t) body(t);
-#endif
+    (void)threads;
 }
 
 }  // namespace korva
