@@ -59,84 +59,45 @@ std::vector<haykor_result> recursion(const run_state& st,
                   st.kernel);
 }
 
-// The starts of a point's recursions. The signal needs the trace of the absorber's L0 block of
-// A^-1 (the sum over M0 of the diagonal elements); the orthonormal basis e_0, (e_M + e_-M)/sqrt 2
-// and (e_M - e_-M)/sqrt 2 (M = 1..L0) gives the same trace, and each of its vectors starts a
-// one-sided recursion (recursion/haykor.hpp). They come first, labelled M0 = 0, M and -M. At
-// print level above 2 the unit vectors of the design's M0 other than 0 follow, for the
-// detail lines.
-struct point_starts {
-    std::vector<recursion_start> starts;
-    std::vector<int> label;  // M0 of each start
-    int nsignal = 0;         // the signal's starts: starts[0 .. nsignal-1]
-};
-
-point_starts starts_of(int l0, int mmax, int m_first, bool details) {
-    point_starts ps;
-    const auto at = [&](int m) { return layout_index(l0, m, mmax); };
-    ps.starts.push_back(recursion_start::unit(at(0)));
-    ps.label.push_back(0);
-    const real r = std::sqrt(0.5f);
-    for (int m = 1; m <= l0; ++m)
-        for (const real sg : {1.0f, -1.0f}) {
-            const std::vector<std::pair<int, cplx>> v{{at(m), cplx(r, 0.0f)},
-                                                      {at(-m), cplx(sg * r, 0.0f)}};
-            ps.starts.push_back({v, v});
-            ps.label.push_back(sg > 0.0f ? m : -m);
-        }
-    ps.nsignal = static_cast<int>(ps.starts.size());
-    for (int m0 = m_first; details && m0 <= l0; ++m0)
-        if (m0 != 0) {
-            ps.starts.push_back(recursion_start::unit(at(m0)));
-            ps.label.push_back(m0);
-        }
-    return ps;
-}
-
 void check_finite(std::ostream& out, const haykor_result& h, int l0, int m0, int e) {
     if (!std::isfinite(h.s.real()) || !std::isfinite(h.s.imag()))
         stop(out, " *** ERROR: THE RECURSION FOR L0 =", l0, "M0 =", m0, "AT ENERGY POINT", e,
              "GAVE A NON-FINITE VALUE (A ZERO DENOMINATOR) ***");
 }
 
-// The start of the detail lines of M0: the signal's first for M0 = 0, else M0's unit vector.
-std::size_t detail_start(const point_starts& ps, int m0) {
-    for (std::size_t k = m0 == 0 ? 0 : static_cast<std::size_t>(ps.nsignal); k < ps.label.size();
-         ++k)
-        if (ps.label[k] == m0) return k;
-    return 0;
-}
-
-void detail_lines(std::ostream& out, const std::string& lines, const haykor_result& h, int l0,
-                  int m0) {
-    out << lines << ' ' << field_i(l0, 5) << field_i(m0, 5) << "   " << field_f(h.s.real(), 12, 6)
+void detail_line(std::ostream& out, const haykor_result& h, int l0, int m0) {
+    out << ' ' << field_i(l0, 5) << field_i(m0, 5) << "   " << field_f(h.s.real(), 12, 6)
         << field_f(h.s.imag(), 12, 6) << "   " << field_i(h.niter, 3) << "   "
         << field_e(h.err, 10, 4) << '\n';
 }
 
-// Every start of L0 together; then, M0 by M0 in the design's order, the detail lines of its
-// unit vector (print level above 2: the recursion's A and B lines and the value it gave) and
-// the checks of the values labelled M0 (without azimuths, where M0 >= 0, also -M0). The signal
-// is the sum over the signal's starts; its levels are theirs.
+// The signal needs the trace of the absorber's L0 block of A^-1, the sum over M0 of A^-1(M0,
+// M0). The propagator's reciprocity makes A^-1(-M, -M) = A^-1(M, M) (README, "Half the
+// matrix"), so M0 = 0..L0 suffice, M0 > 0 counted twice: M0 = 0 as a one-sided recursion (its
+// unit vector is P T's own), each M0 > 0 as a two-sided one (two channels of the pass).
+// Then, M0 by M0 in the design's order (-L0..L0 with azimuths, 0..L0 without), the detail
+// lines at print level above 2 (those of |M0|: the recursion of -M has the coefficients of M's)
+// and the check of the value.
 point_solution solve_point(const run_state& st, std::ostream& out, int l0, int e) {
     const run_parameters& p = st.par;
-    const int m_first = st.bonds.thetanz ? -l0 : 0;
-    const point_starts ps = starts_of(l0, p.mmax, m_first, p.iout > 2);
+    std::vector<recursion_start> starts;
+    for (int m0 = 0; m0 <= l0; ++m0)
+        starts.push_back(recursion_start::unit(layout_index(l0, m0, p.mmax)));
     std::vector<std::string> lines;
-    const std::vector<haykor_result> all = recursion(st, ps.starts, lines);
-    for (int m0 = m_first; m0 <= l0; ++m0) {
+    const std::vector<haykor_result> all = recursion(st, starts, lines);
+    for (int m0 = st.bonds.thetanz ? -l0 : 0; m0 <= l0; ++m0) {
+        const std::size_t k = static_cast<std::size_t>(std::abs(m0));
         if (p.iout > 2) {
-            const std::size_t k = detail_start(ps, m0);
-            detail_lines(out, lines[k], all[k], l0, m0);
+            out << lines[k];
+            detail_line(out, all[k], l0, m0);
         }
-        for (std::size_t k = 0; k < all.size(); ++k)
-            if (ps.label[k] == m0 || (m_first == 0 && ps.label[k] == -m0))
-                check_finite(out, all[k], l0, ps.label[k], e);
+        check_finite(out, all[k], l0, m0, e);
     }
     point_solution sol{cplx(0.0f, 0.0f), 0};
-    for (int k = 0; k < ps.nsignal; ++k) {
-        sol.sum += all[static_cast<std::size_t>(k)].s;
-        sol.nitmax = std::max(sol.nitmax, all[static_cast<std::size_t>(k)].niter);
+    for (int m0 = 0; m0 <= l0; ++m0) {
+        const haykor_result& h = all[static_cast<std::size_t>(m0)];
+        sol.sum += (m0 > 0 ? 2.0f : 1.0f) * h.s;
+        sol.nitmax = std::max(sol.nitmax, h.niter);
     }
     return sol;
 }

@@ -271,9 +271,10 @@ TEST(Haykor, AgreesWithTheTwoSidedReferenceAndKeepsItsBitsAcrossKernelsAndThread
               << worst << " relative\n";
 }
 
-// The trace of the absorber's l = 2 block of A^-1 from the symmetric combinations, as the
-// program sums it, against Eigen's inverse in double precision.
-TEST(Haykor, CombinationsGiveTheTraceOfTheInverse) {
+// The trace of the absorber's l = 2 block of A^-1 against Eigen's inverse in double precision,
+// two ways: from the symmetric combinations (every start one-sided), and as the program sums it,
+// A^-1(0, 0) + 2 A^-1(m, m) over m > 0 (reciprocity makes A^-1(-m, -m) = A^-1(m, m)).
+TEST(Haykor, CombinationsAndReciprocityGiveTheTraceOfTheInverse) {
     const cluster_matrix cm({2, 3, 2, 3, 2}, 0.5f, 5u);
     const int n = cm.g.order(), c = layout_index(2, 0, 2);
     Eigen::MatrixXcd a(n, n);
@@ -290,15 +291,24 @@ TEST(Haykor, CombinationsGiveTheTraceOfTheInverse) {
                                                       {c - m, cplx(sg * r, 0.0f)}};
             s.push_back({v, v});
         }
+    s.push_back(recursion_start::unit(c + 1));
+    s.push_back(recursion_start::unit(c + 2));
     std::vector<std::string> lines;
     const auto res = haykor(cm.g, s, 2, 40, 0.0f, 0, lines, 1);
-    std::complex<double> sum = 0;
-    for (const auto& h : res) sum += std::complex<double>(h.s);
-    // Converged (the matrix has order 67, the recursion reaches 40 levels or closes) to
-    // single precision over five elements.
-    EXPECT_LE(std::abs(sum - trace), 1e-5 * std::abs(trace));
-    std::cout << "[ measured ] trace from the combinations against Eigen: "
-              << std::abs(sum - trace) / std::abs(trace) << " relative\n";
+    std::complex<double> combined = 0, weighted = 0;
+    for (int k = 0; k < 5; ++k) combined += std::complex<double>(res[k].s);
+    weighted = std::complex<double>(res[0].s) + 2.0 * std::complex<double>(res[5].s) +
+               2.0 * std::complex<double>(res[6].s);
+    // Converged (the matrix has order 67; 40 levels or the recursion closes) to single
+    // precision over five elements: measured 8e-9 and 2e-8.
+    EXPECT_LE(std::abs(combined - trace), 1e-6 * std::abs(trace));
+    EXPECT_LE(std::abs(weighted - trace), 1e-6 * std::abs(trace));
+    // Exact but for the roundings of A's entries g t (a few 1e-8 of A^-1; measured 6e-10).
+    for (int m = 1; m <= 2; ++m)
+        EXPECT_LE(std::abs(inv(c + m - 1, c + m - 1) - inv(c - m - 1, c - m - 1)), 1e-7);
+    std::cout << "[ measured ] trace of the inverse's l = 2 block against Eigen: "
+              << std::abs(combined - trace) / std::abs(trace) << " from the combinations, "
+              << std::abs(weighted - trace) / std::abs(trace) << " from m = 0, 1, 2 weighted\n";
 }
 
 // A channel without couplings ends at level 1, next to starts that run on.
