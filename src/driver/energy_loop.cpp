@@ -55,8 +55,7 @@ std::vector<haykor_result> recursion(const run_state& st,
                                      std::vector<std::string>& lines) {
     const run_parameters& p = st.par;
     if (st.solver) return st.solver(*st.tiles, starts, p.eps, p.iout, lines);
-    return haykor(*st.tiles, starts, MINLEV_, MAXLEV_, p.eps, p.iout, lines, st.threads,
-                  st.kernel);
+    return haykor(*st.tiles, starts, MINLEV_, MAXLEV_, p.eps, p.iout, lines, st.threads, st.kernel);
 }
 
 void check_finite(std::ostream& out, const haykor_result& h, int l0, int m0, int e) {

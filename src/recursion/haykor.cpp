@@ -195,11 +195,11 @@ void products(const tile_store& g, const std::vector<channel_state*>& active, co
     for (channel_state* c : active) {
         pass_inputs(*c, g, k.n, k.threads);
         pv.push_back({c->y.data(), c->z.data(), c->uy.data(), c->utz.data()});
-        if (!c->one_sided)
-            pv.push_back({c->y2.data(), c->p.data(), c->uy2.data(), c->utz2.data()});
+        if (!c->one_sided) pv.push_back({c->y2.data(), c->p.data(), c->uy2.data(), c->utz2.data()});
     }
     for (std::size_t from = 0; from < pv.size(); from += pass_max_channels) {
-        const int nch = static_cast<int>(std::min<std::size_t>(pass_max_channels, pv.size() - from));
+        const int nch =
+            static_cast<int>(std::min<std::size_t>(pass_max_channels, pv.size() - from));
         stream_pass(g, pv.data() + from, nch, k.threads, kernel, &ws);
     }
     for (channel_state* c : active) pass_results(*c, g, k.n, k.threads);

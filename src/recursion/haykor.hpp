@@ -27,7 +27,9 @@ struct haykor_result {
 // element left^T A^-1 right.
 struct recursion_start {
     std::vector<std::pair<int, cplx>> right, left;
-    static recursion_start unit(int r) { return {{{r, cplx(1.0f, 0.0f)}}, {{r, cplx(1.0f, 0.0f)}}}; }
+    static recursion_start unit(int r) {
+        return {{{r, cplx(1.0f, 0.0f)}}, {{r, cplx(1.0f, 0.0f)}}};
+    }
 };
 
 // One-sided or two-sided: the contract of a start.

@@ -386,9 +386,9 @@ __attribute__((target("avx512f"))) void block_avx512(const tile_store& g, const 
 
 using vector_fn = void (*)(const tile_store&, const pass_vectors*, const signed_imag&,
                            const block_job&);
-constexpr vector_fn avx2_kernels[pass_max_channels] = {
-    block_avx2<1>, block_avx2<2>, block_avx2<3>, block_avx2<4>,
-    block_avx2<5>, block_avx2<6>, block_avx2<7>, block_avx2<8>};
+constexpr vector_fn avx2_kernels[pass_max_channels] = {block_avx2<1>, block_avx2<2>, block_avx2<3>,
+                                                       block_avx2<4>, block_avx2<5>, block_avx2<6>,
+                                                       block_avx2<7>, block_avx2<8>};
 constexpr vector_fn avx512_kernels[pass_max_channels] = {
     block_avx512<1>, block_avx512<2>, block_avx512<3>, block_avx512<4>,
     block_avx512<5>, block_avx512<6>, block_avx512<7>, block_avx512<8>};
@@ -410,8 +410,8 @@ void run_block(pass_kernel kernel, const tile_store& g, const pass_vectors* v, i
 
 // The transposed sums of column of tiles tj: the first block's, plus each later block's that
 // reaches the column, in block order.
-void fold_column(const pass_vectors* v, int nch, const std::vector<int>& blocks,
-                 pass_workspace& ws, int tj) {
+void fold_column(const pass_vectors* v, int nch, const std::vector<int>& blocks, pass_workspace& ws,
+                 int tj) {
     for (int k = 0; k < nch; ++k) {
         cplx* out = v[k].utz + W * tj;
         for (std::size_t b = 1; b + 1 < blocks.size() && blocks[b] <= tj; ++b) {

@@ -98,7 +98,8 @@ void tile_store::relayout(int n) {
     // Columns n+1.. of every row: the last column of tiles; rows n+1..: its last tile.
     for (int ti = 0; ti < nt_; ++ti)
         std::fill_n(tile(ti, nt_ - 1) + W * used, W * (W - used), zero);
-    for (int c = 0; c < used; ++c) std::fill_n(tile(nt_ - 1, nt_ - 1) + W * c + used, W - used, zero);
+    for (int c = 0; c < used; ++c)
+        std::fill_n(tile(nt_ - 1, nt_ - 1) + W * c + used, W - used, zero);
 }
 
 void tile_store::set_atom(int atom, int first, int lmax, int mmax) {

@@ -65,8 +65,7 @@ bool only_checking() {
 
 // Each output of the run against its expected file, number by number: the text must agree.
 void check_numbers(const fs::path& expected, const test::program_run& r) {
-    std::vector<std::pair<std::string, std::string>> files{
-        {"stdout.txt", test::mask_cpu(r.out)}};
+    std::vector<std::pair<std::string, std::string>> files{{"stdout.txt", test::mask_cpu(r.out)}};
     for (const fs::path& p : test::plot_files(r.dir))
         files.emplace_back(p.filename().string(), read_file(p));
     for (const auto& [name, now] : files) {
@@ -128,8 +127,8 @@ void compare_with_reference(const std::string& expected_out, const test::program
         EXPECT_LE(std::abs(got.levels[e] - want.levels[e]), 1) << "point " << e + 1;
         level_moves += got.levels[e] != want.levels[e];
     }
-    std::cout << "[ measured ] two-sided reference against the program: largest |dXtot| "
-              << worst << " of the largest |Xtot|, levels moved at " << level_moves << " of "
+    std::cout << "[ measured ] two-sided reference against the program: largest |dXtot| " << worst
+              << " of the largest |Xtot|, levels moved at " << level_moves << " of "
               << want.levels.size() << " points\n";
 }
 

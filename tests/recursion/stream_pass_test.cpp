@@ -139,9 +139,9 @@ TEST(StreamPass, BothProductsHaveThePlainReferencesBits) {
                         for (std::size_t i = 0; i < len; ++i)
                             wrong += !same_bits(uy[k][i], want_uy[k][i]) +
                                      !same_bits(utz[k][i], want_utz[k][i]);
-                    ASSERT_EQ(wrong, 0) << "n=" << n << " threads=" << threads
-                                        << " kernel=" << pass_kernel_name(kern)
-                                        << " marks=" << marks;
+                    ASSERT_EQ(wrong, 0)
+                        << "n=" << n << " threads=" << threads
+                        << " kernel=" << pass_kernel_name(kern) << " marks=" << marks;
                 }
         }
     }
@@ -182,15 +182,15 @@ struct cluster_matrix {
             const auto ch = layout_channels(lmax[a], mmax);
             std::vector<cplx> t(lmax[a] + 1);
             for (cplx& x : t) x = cplx(0.5f + 0.5f * u(gen), 0.5f * u(gen));
-            for (std::size_t k = 0; k < ch.size(); ++k) g.amplitude(int(o + k) + 1) = t[ch[k].first];
+            for (std::size_t k = 0; k < ch.size(); ++k)
+                g.amplitude(int(o + k) + 1) = t[ch[k].first];
         }
         const float scale = w / std::sqrt(static_cast<float>(n));
         for (int j = 1; j <= n; ++j)
             for (int i = 1; i <= j; ++i)
                 if (tile_store::kept(i, j))
-                    g.upper(i, j) = g.atom(i) < g.atom(j)
-                                        ? cplx(scale * u(gen), scale * u(gen))
-                                        : cplx(0.0f, 0.0f);
+                    g.upper(i, j) = g.atom(i) < g.atom(j) ? cplx(scale * u(gen), scale * u(gen))
+                                                          : cplx(0.0f, 0.0f);
         for (int j = 1; j <= n; ++j)
             for (int i = 1; i <= n; ++i) m.gt(i, j) = g.gt(i, j);
         m.rebuild_row_lists(n);
@@ -210,7 +210,8 @@ std::vector<recursion_start> test_starts(const tile_store& g) {
     std::vector<recursion_start> s{recursion_start::unit(c), recursion_start::unit(c + 1),
                                    recursion_start::unit(g.order())};
     for (real sg : {1.0f, -1.0f}) {
-        const std::vector<std::pair<int, cplx>> v{{c + 2, cplx(r, 0.0f)}, {c - 2, cplx(sg * r, 0.0f)}};
+        const std::vector<std::pair<int, cplx>> v{{c + 2, cplx(r, 0.0f)},
+                                                  {c - 2, cplx(sg * r, 0.0f)}};
         s.push_back({v, v});
     }
     s.push_back({{{c, cplx(0.6f, 0.0f)}, {c + 1, cplx(0.8f, 0.0f)}},

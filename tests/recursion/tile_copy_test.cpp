@@ -36,11 +36,11 @@ TEST(TileCopy, BlocksArriveUnchangedAndMarkTheirSubnormalTiles) {
                             if (!tile_store::kept(i, j)) continue;
                             const int k = i - i0, l = j - j0;
                             const bool in_block = k >= 0 && k < rows && l >= 0 && l < cols;
-                            wrong += !same_bits(g.upper(i, j), in_block ? src[k + l * ld]
-                                                                        : cplx(0.0f, 0.0f));
+                            wrong += !same_bits(g.upper(i, j),
+                                                in_block ? src[k + l * ld] : cplx(0.0f, 0.0f));
                         }
-                    ASSERT_EQ(wrong, 0) << "i0=" << i0 << " j0=" << j0 << " rows=" << rows
-                                        << " cols=" << cols;
+                    ASSERT_EQ(wrong, 0)
+                        << "i0=" << i0 << " j0=" << j0 << " rows=" << rows << " cols=" << cols;
                     const bool tiny = rows > 9 && cols > 2;
                     for (int tj = 0; tj < g.tiles(); ++tj)
                         for (int ti = 0; ti <= tj; ++ti)

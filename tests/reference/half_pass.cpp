@@ -14,7 +14,8 @@ void half_products(const tile_store& g, const std::vector<cplx>& y, const std::v
     // Row i (1-based) keeps the columns from the first of its own tile on.
     for (int i = 1; i <= np; ++i) {
         cplx sum = zero;
-        for (int j = (i - 1) / w * w + 1; j <= np; ++j) sum = fused_madd(sum, g.upper(i, j), y[j - 1]);
+        for (int j = (i - 1) / w * w + 1; j <= np; ++j)
+            sum = fused_madd(sum, g.upper(i, j), y[j - 1]);
         uy[i - 1] = sum;
     }
     const std::vector<int> blocks = pass_row_blocks(g.tiles());

@@ -73,8 +73,8 @@ struct levels {
 
 // Levels 2 onwards, from normalised first vectors q and p and b(1): the products, the
 // coefficients and the fraction, until the recursion stops.
-haykor_result run_levels(const matrix_store& m, int n, levels& v, int minlev, int maxlev,
-                         real eps, bool print, std::ostream& out) {
+haykor_result run_levels(const matrix_store& m, int n, levels& v, int minlev, int maxlev, real eps,
+                         bool print, std::ostream& out) {
     const cplx zero(0.0f, 0.0f), one(1.0f, 0.0f);
     v.a[2] = zero;
     for (int i = 1; i <= n; ++i) {

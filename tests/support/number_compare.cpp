@@ -27,7 +27,8 @@ bool number_starts(const std::string& s, std::size_t i) {
     const auto at = [&](std::size_t k) { return k < s.size() ? s[k] : '\0'; };
     if (digit(at(i))) return true;
     if (at(i) == '.') return digit(at(i + 1));
-    if (at(i) == '-' || at(i) == '+') return digit(at(i + 1)) || (at(i + 1) == '.' && digit(at(i + 2)));
+    if (at(i) == '-' || at(i) == '+')
+        return digit(at(i + 1)) || (at(i + 1) == '.' && digit(at(i + 2)));
     return false;
 }
 
@@ -57,7 +58,8 @@ double last_digit(const std::string& t) {
     const std::size_t e = t.find_first_of("eE");
     const std::string mantissa = t.substr(0, e);
     const std::size_t point = mantissa.find('.');
-    const int decimals = point == std::string::npos ? 0 : static_cast<int>(mantissa.size() - point - 1);
+    const int decimals =
+        point == std::string::npos ? 0 : static_cast<int>(mantissa.size() - point - 1);
     const int exponent = e == std::string::npos ? 0 : std::atoi(t.c_str() + e + 1);
     return std::pow(10.0, exponent - decimals);
 }
@@ -83,7 +85,8 @@ number_changes compare_numbers(const std::string& a, const std::string& b) {
         const piece &x = pa[k], &y = pb[k];
         if (x.number != y.number || (!x.number && squeezed(x.text) != squeezed(y.text))) {
             c.same_text = false;
-            c.text_at = "line " + std::to_string(x.line) + ": \"" + x.text + "\" / \"" + y.text + "\"";
+            c.text_at =
+                "line " + std::to_string(x.line) + ": \"" + x.text + "\" / \"" + y.text + "\"";
             return c;
         }
         if (!x.number) continue;
