@@ -48,8 +48,11 @@ struct controls {
 // f(i) for i = 0..n-1, each element on its own: the threads change no bit.
 template <class F>
 void each(int n, [[maybe_unused]] int threads, F f) {
-#pragma omp parallel for num_threads(threads) \
-    schedule(static) if (threads > 1 && n >= parallel_order)
+    if (threads > 1 && n >= parallel_order) {
+#pragma omp parallel for num_threads(threads) schedule(static)
+        for (int i = 0; i < n; ++i) f(i);
+        return;
+    }
     for (int i = 0; i < n; ++i) f(i);
 }
 

@@ -488,7 +488,13 @@ void stream_pass(const tile_store& g, const pass_vectors* v, int nch, int thread
     ws->prepare(nch, nb, nt);
     // A few tile rows a thread are not worth the threads' start.
     threads = nt >= 32 ? std::clamp(threads, 1, nb) : 1;
-#pragma omp parallel num_threads(threads) if (threads > 1)
+    if (threads == 1) {
+        for (int b = 0; b < nb; ++b)
+            run_block(kernel, g, v, nch, si.get(), {blocks[b], blocks[b + 1], b, ws});
+        for (int tj = 0; tj < nt; ++tj) fold_column(v, nch, blocks, *ws, tj);
+        return;
+    }
+#pragma omp parallel num_threads(threads)
     {
 #pragma omp for schedule(static)
         for (int b = 0; b < nb; ++b)
@@ -496,7 +502,6 @@ void stream_pass(const tile_store& g, const pass_vectors* v, int nch, int thread
 #pragma omp for schedule(static)
         for (int tj = 0; tj < nt; ++tj) fold_column(v, nch, blocks, *ws, tj);
     }
-    (void)threads;
 }
 
 }  // namespace korva
