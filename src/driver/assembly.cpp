@@ -71,14 +71,14 @@ void bond_block(const cluster_view& cl, builder_scratch& s, std::ostream& out, i
 // (tile_store.hpp): the design's (-1)^(l + l') gg(b, a), which the builders write as
 // (-1)^(m + m') gg(a', b'), is that reflection bit for bit.
 void bond_blocks(const cluster_view& cl, builder_scratch& s, tile_store& g, std::ostream& out,
-                 const atom_layout& lay, int e, int b, std::pair<int, int> bond,
+                 const atom_layout& lay, int e, int b, std::pair<int, int> bond, pass_kernel kernel,
                  bond_clock& clock) {
     const auto [i, j] = bond;
     const int ni = lay.n[i - 1], nj = lay.n[j - 1], o = lay.o[i - 1], q = lay.o[j - 1];
     const double t0 = wall_seconds();
     bond_block(cl, s, out, e, b, std::max(lay.l[i - 1], lay.l[j - 1]));
     const double t1 = wall_seconds();
-    copy_block(g, o + 1, q + 1, {s.gg.data(), LDGG_, ni, nj});
+    copy_block(g, o + 1, q + 1, {s.gg.data(), LDGG_, ni, nj}, kernel);
     clock.build += t1 - t0;
     clock.copy += wall_seconds() - t1;
 }
@@ -123,6 +123,7 @@ assembly_result assemble(const cluster_view& cl, const atom_layout& lay, int e, 
 
     const std::vector<std::pair<int, int>> pairs = atom_pairs(nat);
     set_amplitudes(cl, lay, e, g);
+    const pass_kernel kernel = pass_kernel_used(cl.kernel);
     const int nb = static_cast<int>(pairs.size());
     const int threads = static_cast<int>(builders.size());
     std::vector<bond_clock> clocks(static_cast<std::size_t>(threads));
@@ -130,7 +131,8 @@ assembly_result assemble(const cluster_view& cl, const atom_layout& lay, int e, 
     // the bonds in order so the warnings come in order.
     if (threads == 1 || cl.lmxtop > builder_quiet_lmax || nat <= 2) {
         for (int b = 1; b <= nb; ++b)
-            bond_blocks(cl, builders.front(), g, out, lay, e, b, pairs[b - 1], clocks.front());
+            bond_blocks(cl, builders.front(), g, out, lay, e, b, pairs[b - 1], kernel,
+                        clocks.front());
     } else {
 #pragma omp parallel num_threads(threads)
         {
@@ -141,7 +143,7 @@ assembly_result assemble(const cluster_view& cl, const atom_layout& lay, int e, 
             std::ostringstream quiet;  // nothing reaches it below the cut-offs
 #pragma omp for schedule(dynamic, 8)
             for (int b = 1; b <= nb; ++b)
-                bond_blocks(cl, builders[t], g, quiet, lay, e, b, pairs[b - 1], clocks[t]);
+                bond_blocks(cl, builders[t], g, quiet, lay, e, b, pairs[b - 1], kernel, clocks[t]);
         }
     }
     if (timing)

@@ -19,10 +19,11 @@ struct cluster_view {
     const bond_list& bonds;
     const ylm_table& ylm;
     int lmxtop;  // the largest cut-off of the run, the one the builders' tables were built for
+    pass_kernel kernel = pass_kernel::best;  // the vector width of the copies into the store
 };
 
 inline cluster_view cluster_of(const run_state& st, const loop_plan& plan) {
-    return {st.par, st.phases, st.bonds, st.ylm, plan.cut.lmxtop};
+    return {st.par, st.phases, st.bonds, st.ylm, plan.cut.lmxtop, st.kernel};
 }
 
 struct assembly_result {

@@ -17,7 +17,7 @@ struct run_options {
     run_observer* observer = nullptr;
     // Replaces the streaming recursion (tests compare it with the reference solver).
     point_solver solver;
-    // The vector kernel of the passes (benchmarks compare them); every kernel
+    // The vector kernel of the passes and the copies (benchmarks compare them); every kernel
     // gives the same bits, and one the processor lacks falls back to the widest it has.
     pass_kernel kernel = pass_kernel::best;
     // Members of a team of threads that share the points as the ranks of an MPI job do, each

@@ -64,7 +64,7 @@ struct run_state {
     std::unique_ptr<tile_store> tiles;       // sized by the plan's largest order
     int threads = 1;                         // for the products and the assembly
     point_solver solver;                     // empty: the streaming recursion
-    pass_kernel kernel = pass_kernel::best;  // of the passes; the same bits
+    pass_kernel kernel = pass_kernel::best;  // of the passes and the copies; the same bits
     signal_arrays sig;
     fouplot_state fou;
     plot_file dat, sigfile, chi, foufile;  // plot files, put in place when the run ends

@@ -2,6 +2,7 @@
 // blocks, at the speed of writing memory.
 #pragma once
 #include "common/types.hpp"
+#include "recursion/stream_pass.hpp"
 #include "recursion/tile_store.hpp"
 
 namespace korva {
@@ -16,6 +17,10 @@ struct column_block {
 // order; every entry must be kept: tile of i0 + rows - 1 at most that of j0), unchanged. Each
 // column runs down the tiles in pieces of up to 8 entries, one tile apart. A tile that
 // receives a subnormal part gets its mark (the marks of other tiles are left as they are).
-void copy_block(tile_store& g, int i0, int j0, const column_block& b);
+// `kernel` picks the vector width as for the pass (best, or a kernel the processor lacks,
+// becomes the one pass_kernel_used gives; resolve it once for many calls: that reads the
+// processor's features); every kernel writes the same bits.
+void copy_block(tile_store& g, int i0, int j0, const column_block& b,
+                pass_kernel kernel = pass_kernel::best);
 
 }  // namespace korva
