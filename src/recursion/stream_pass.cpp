@@ -27,6 +27,8 @@ struct signed_imag {
             z[k] = pairs(v[k].z, len);
         }
     }
+    const double* yim(int k) const { return y[static_cast<std::size_t>(k)].data(); }
+    const double* zim(int k) const { return z[static_cast<std::size_t>(k)].data(); }
     static std::vector<double> pairs(const cplx* b, std::size_t len) {
         std::vector<double> out(len);
         for (std::size_t i = 0; i < len; ++i) {
@@ -63,24 +65,38 @@ void zero_rows(const pass_vectors* v, int nch, const block_job& b) {
         std::fill(v[k].uy + W * b.i0, v[k].uy + W * b.i1, cplx(0.0f, 0.0f));
 }
 
+// The sum of the eight lanes of a column's transposed sums, lane r holding the rows r mod 8:
+// the tree every kernel takes.
+inline cplx lane_sum(const cplx* p) {
+    return ((p[0] + p[4]) + (p[2] + p[6])) + ((p[1] + p[5]) + (p[3] + p[7]));
+}
+
 void block_scalar(const tile_store& g, const pass_vectors* v, int nch, const block_job& b) {
     zero_rows(v, nch, b);
-    cplx acc[pass_max_channels][W];
+    cplx lane[pass_max_channels][W][W];  // channel, column, row of the tile
     for (int tj = b.i0; tj < g.tiles(); ++tj) {
-        for (int k = 0; k < nch; ++k) std::fill(acc[k], acc[k] + W, cplx(0.0f, 0.0f));
+        for (int k = 0; k < nch; ++k)
+            for (int c = 0; c < W; ++c) std::fill(lane[k][c], lane[k][c] + W, cplx(0.0f, 0.0f));
         for (int ti = b.i0; ti < b.rows_end(tj); ++ti) {
             const cplx* a = g.tile(ti, tj);
             for (int k = 0; k < nch; ++k) {
                 const cplx* z = v[k].z + W * ti;
                 const cplx* y = v[k].y + W * tj;
                 cplx* uy = v[k].uy + W * ti;
-                for (int r = 0; r < W; ++r)
-                    for (int c = 0; c < W; ++c) madd(acc[k][c], a[W * c + r], z[r]);
                 for (int c = 0; c < W; ++c)
-                    for (int r = 0; r < W; ++r) madd(uy[r], a[W * c + r], y[c]);
+                    for (int r = 0; r < W; ++r) madd(lane[k][c][r], a[W * c + r], z[r]);
+                for (int r = 0; r < W; ++r) {
+                    // Four chains, columns c and c + 4, the first from the running sum.
+                    cplx t[4] = {uy[r], cplx(0.0f, 0.0f), cplx(0.0f, 0.0f), cplx(0.0f, 0.0f)};
+                    for (int c = 0; c < W; ++c) madd(t[c % 4], a[W * c + r], y[c]);
+                    uy[r] = (t[0] + t[2]) + (t[1] + t[3]);
+                }
             }
         }
-        for (int k = 0; k < nch; ++k) std::copy(acc[k], acc[k] + W, b.to(v[k], k, tj));
+        for (int k = 0; k < nch; ++k) {
+            cplx* to = b.to(v[k], k, tj);
+            for (int c = 0; c < W; ++c) to[c] = lane_sum(lane[k][c]);
+        }
     }
 }
 
@@ -100,81 +116,72 @@ __attribute__((target("avx2,fma"))) inline __m256 swap4(__m256 a) {
     return _mm256_permute_ps(a, 0xB1);
 }
 
-// Four vectors of four complex numbers, `stride` floats apart, become four vectors of their
-// first, second, third and fourth elements: four tile columns become four rows.
-__attribute__((target("avx2,fma"))) inline void transpose4(const float* a, int stride,
-                                                           __m256 out[4]) {
-    const __m256d r0 = _mm256_castps_pd(_mm256_load_ps(a)),
-                  r1 = _mm256_castps_pd(_mm256_load_ps(a + stride)),
-                  r2 = _mm256_castps_pd(_mm256_load_ps(a + 2 * stride)),
-                  r3 = _mm256_castps_pd(_mm256_load_ps(a + 3 * stride));
-    const __m256d lo01 = _mm256_unpacklo_pd(r0, r1), hi01 = _mm256_unpackhi_pd(r0, r1);
-    const __m256d lo23 = _mm256_unpacklo_pd(r2, r3), hi23 = _mm256_unpackhi_pd(r2, r3);
-    out[0] = _mm256_castpd_ps(_mm256_permute2f128_pd(lo01, lo23, 0x20));
-    out[1] = _mm256_castpd_ps(_mm256_permute2f128_pd(hi01, hi23, 0x20));
-    out[2] = _mm256_castpd_ps(_mm256_permute2f128_pd(lo01, lo23, 0x31));
-    out[3] = _mm256_castpd_ps(_mm256_permute2f128_pd(hi01, hi23, 0x31));
+// The lanes' tree of one column (lanes r = 0..3 in h[0], 4..7 in h[1]) into to[0].
+__attribute__((target("avx2,fma"))) inline void lane_sum4(const __m256 h[2], cplx* to) {
+    const __m256 q = _mm256_add_ps(h[0], h[1]);                             // p_r + p_(r+4)
+    const __m256 t = _mm256_add_ps(q, _mm256_permute2f128_ps(q, q, 0x01));  // + q_(r+2)
+    const __m128 lo = _mm256_castps256_ps128(t);
+    const __m128 sum = _mm_add_ps(lo, _mm_movehl_ps(lo, lo));  // (q0 + q2) + (q1 + q3)
+    _mm_storel_pi(reinterpret_cast<__m64*>(to), sum);
 }
 
-// One tile for K channels, 256-bit vectors: a tile column is two vectors, and the transposed
-// sums take the tile as four 4 x 4 quarters.
-template <int K>
-__attribute__((target("avx2,fma"))) inline void tile_avx2(const float* af, const pass_vectors* v,
-                                                          const signed_imag& si, int ti, int tj,
-                                                          __m256 (&acc)[K][2]) {
-    // Direct sums: lanes are the rows (two vectors), the columns come in ascending order.
-    __m256 s[K][2];
-    for (int k = 0; k < K; ++k)
-        for (int half = 0; half < 2; ++half)
-            s[k][half] =
-                _mm256_loadu_ps(reinterpret_cast<const float*>(v[k].uy + W * ti + 4 * half));
+// One tile for channel k, 256-bit vectors: a tile column is two vectors. The direct sums run
+// along the tile's columns; the transposed sums add into their lanes.
+__attribute__((target("avx2,fma"))) inline void tile_avx2(const float* af, const pass_vectors& v,
+                                                          const double* yim, const double* zim,
+                                                          int ti, int tj, __m256 (&acc)[W][2]) {
+    __m256 s[2], zre[2], zi[2];
+    for (int h = 0; h < 2; ++h) {
+        s[h] = _mm256_loadu_ps(reinterpret_cast<const float*>(v.uy + W * ti + 4 * h));
+        zre[h] = _mm256_moveldup_ps(
+            _mm256_loadu_ps(reinterpret_cast<const float*>(v.z + W * ti + 4 * h)));
+        zi[h] = _mm256_loadu_ps(reinterpret_cast<const float*>(zim + W * ti + 4 * h));
+    }
+    // The direct sums in four chains (columns c and c + 4), the first from the running sum.
+    __m256 t[2][4];
+    for (int h = 0; h < 2; ++h) {
+        t[h][0] = s[h];
+        t[h][1] = t[h][2] = t[h][3] = _mm256_setzero_ps();
+    }
     for (int c = 0; c < W; ++c) {
-        const __m256 lo = _mm256_load_ps(af + 16 * c), hi = _mm256_load_ps(af + 16 * c + 8);
-        const __m256 los = swap4(lo), his = swap4(hi);
-        for (int k = 0; k < K; ++k) {
-            const float* qre = reinterpret_cast<const float*>(v[k].y + W * tj + c);
-            const double* qim = si.y[k].data() + W * tj + c;
-            s[k][0] = madd4(s[k][0], lo, los, qre, qim);
-            s[k][1] = madd4(s[k][1], hi, his, qre, qim);
+        const float* yre = reinterpret_cast<const float*>(v.y + W * tj + c);
+        for (int h = 0; h < 2; ++h) {
+            const __m256 a = _mm256_load_ps(af + 16 * c + 8 * h), as = swap4(a);
+            t[h][c % 4] = madd4(t[h][c % 4], a, as, yre, yim + W * tj + c);
+            acc[c][h] = _mm256_fmadd_ps(a, zre[h], _mm256_fmadd_ps(as, zi[h], acc[c][h]));
         }
     }
-    for (int k = 0; k < K; ++k)
-        for (int half = 0; half < 2; ++half)
-            _mm256_storeu_ps(reinterpret_cast<float*>(v[k].uy + W * ti + 4 * half), s[k][half]);
-    // Transposed sums: lanes are four columns, the rows of both quarters in ascending order.
-    for (int hc = 0; hc < 2; ++hc)
-        for (int hr = 0; hr < 2; ++hr) {
-            __m256 row[4], rows[4];
-            transpose4(af + 64 * hc + 8 * hr, 16, row);
-            for (int m = 0; m < 4; ++m) rows[m] = swap4(row[m]);
-            for (int k = 0; k < K; ++k)
-                for (int m = 0; m < 4; ++m) {
-                    const int i = W * ti + 4 * hr + m;
-                    acc[k][hc] =
-                        madd4(acc[k][hc], row[m], rows[m],
-                              reinterpret_cast<const float*>(v[k].z + i), si.z[k].data() + i);
-                }
-        }
+    for (int h = 0; h < 2; ++h)
+        s[h] = _mm256_add_ps(_mm256_add_ps(t[h][0], t[h][2]), _mm256_add_ps(t[h][1], t[h][3]));
+    for (int h = 0; h < 2; ++h)
+        _mm256_storeu_ps(reinterpret_cast<float*>(v.uy + W * ti + 4 * h), s[h]);
 }
 
-template <int K>
-__attribute__((target("avx2,fma"))) void block_avx2(const tile_store& g, const pass_vectors* v,
-                                                    const signed_imag& si, const block_job& b) {
-    zero_rows(v, K, b);
-    for (int tj = b.i0; tj < g.tiles(); ++tj) {
-        __m256 acc[K][2];
-        for (int k = 0; k < K; ++k) acc[k][0] = acc[k][1] = _mm256_setzero_ps();
+// The block's tiles of column of tiles tj, channel by channel (the tiles come again from the
+// cache for the later channels).
+__attribute__((target("avx2,fma"))) void chunk_avx2(const tile_store& g, const pass_vectors* v,
+                                                    int nch, const signed_imag& si,
+                                                    const block_job& b, int tj) {
+    for (int k = 0; k < nch; ++k) {
+        __m256 acc[W][2];
+        for (auto& c : acc) c[0] = c[1] = _mm256_setzero_ps();
         const cplx* a = g.tile(b.i0, tj);
         for (int ti = b.i0; ti < b.rows_end(tj); ++ti, a += tile_store::TILE) {
-            for (int line = 0; line < 8; ++line)
-                _mm_prefetch(reinterpret_cast<const char*>(a + ahead + 8 * line), _MM_HINT_T0);
-            tile_avx2<K>(reinterpret_cast<const float*>(a), v, si, ti, tj, acc);
+            if (k == 0)
+                for (int line = 0; line < 8; ++line)
+                    _mm_prefetch(reinterpret_cast<const char*>(a + ahead + 8 * line), _MM_HINT_T0);
+            tile_avx2(reinterpret_cast<const float*>(a), v[k], si.yim(k), si.zim(k), ti, tj, acc);
         }
-        for (int k = 0; k < K; ++k)
-            for (int half = 0; half < 2; ++half)
-                _mm256_storeu_ps(reinterpret_cast<float*>(b.to(v[k], k, tj) + 4 * half),
-                                 acc[k][half]);
+        cplx* to = b.to(v[k], k, tj);
+        for (int c = 0; c < W; ++c) lane_sum4(acc[c], to + c);
     }
+}
+
+__attribute__((target("avx2,fma"))) void block_avx2(const tile_store& g, const pass_vectors* v,
+                                                    int nch, const signed_imag& si,
+                                                    const block_job& b) {
+    zero_rows(v, nch, b);
+    for (int tj = b.i0; tj < g.tiles(); ++tj) chunk_avx2(g, v, nch, si, b, tj);
 }
 
 // The multiply-add on eight complex numbers, as madd4.
@@ -188,59 +195,78 @@ __attribute__((target("avx512f"))) inline __m512 swap8(__m512 a) {
     return _mm512_permute_ps(a, 0xB1);
 }
 
-// Eight vectors of eight complex numbers (16 floats apart) become eight vectors of their first,
-// second, ... elements: the eight tile columns become the eight tile rows. Complex numbers
-// move as 64-bit units, in three rounds.
-__attribute__((target("avx512f"))) inline void transpose8(const float* a, __m512 out[8]) {
-    __m512d r[8], t[8], u[8];
-    for (int i = 0; i < 8; ++i) r[i] = _mm512_castps_pd(_mm512_load_ps(a + 16 * i));
-    for (int i = 0; i < 8; i += 2) {
-        t[i] = _mm512_unpacklo_pd(r[i], r[i + 1]);      // elements 0, 2, 4, 6 of i and i+1
-        t[i + 1] = _mm512_unpackhi_pd(r[i], r[i + 1]);  // elements 1, 3, 5, 7
+// The lanes' tree of eight columns at once: acc[c] holds column c's lanes r = 0..7; the result
+// holds in lane c ((p0 + p4) + (p2 + p6)) + ((p1 + p5) + (p3 + p7)) of acc[c]. Complex numbers
+// move as 64-bit units.
+__attribute__((target("avx512f"))) inline __m512 lane_sum8(const __m512 (&acc)[W]) {
+    __m512d u[4], w[2];
+    for (int c = 0; c < 4; ++c) {
+        // Lanes r and r + 4: columns c (lanes 0..3) and c + 4 (lanes 4..7).
+        const __m512d a = _mm512_castps_pd(acc[c]), e = _mm512_castps_pd(acc[c + 4]);
+        u[c] = _mm512_castps_pd(_mm512_add_ps(_mm512_castpd_ps(_mm512_shuffle_f64x2(a, e, 0x44)),
+                                              _mm512_castpd_ps(_mm512_shuffle_f64x2(a, e, 0xEE))));
     }
-    for (int i = 0; i < 8; i += 4)
-        for (int odd = 0; odd < 2; ++odd) {
-            // Vectors i..i+3: elements 0, 4 (0x88) and 2, 6 (0xDD), or 1, 5 and 3, 7 with odd.
-            u[i + 2 * odd] = _mm512_shuffle_f64x2(t[i + odd], t[i + 2 + odd], 0x88);
-            u[i + 2 * odd + 1] = _mm512_shuffle_f64x2(t[i + odd], t[i + 2 + odd], 0xDD);
-        }
-    // u[0]: elements 0, 4 of vectors 0..3; u[1]: 2, 6; u[2]: 1, 5; u[3]: 3, 7; u[4..7]: 4..7.
-    constexpr int first[4] = {0, 2, 1, 3};
-    for (int m = 0; m < 4; ++m) {
-        out[first[m]] = _mm512_castpd_ps(_mm512_shuffle_f64x2(u[m], u[m + 4], 0x88));
-        out[first[m] + 4] = _mm512_castpd_ps(_mm512_shuffle_f64x2(u[m], u[m + 4], 0xDD));
+    for (int c = 0; c < 2; ++c) {
+        // Then r and r + 2: columns c, c + 4, c + 2, c + 6, two lanes each.
+        const __m512d lo = _mm512_shuffle_f64x2(u[c], u[c + 2], 0x88),
+                      hi = _mm512_shuffle_f64x2(u[c], u[c + 2], 0xDD);
+        w[c] = _mm512_castps_pd(_mm512_add_ps(_mm512_castpd_ps(lo), _mm512_castpd_ps(hi)));
     }
+    // Then the pair: columns 0, 1, 4, 5, 2, 3, 6, 7, put in order.
+    const __m512 sum = _mm512_add_ps(_mm512_castpd_ps(_mm512_unpacklo_pd(w[0], w[1])),
+                                     _mm512_castpd_ps(_mm512_unpackhi_pd(w[0], w[1])));
+    const __m512i order = _mm512_setr_epi64(0, 1, 4, 5, 2, 3, 6, 7);
+    return _mm512_castpd_ps(_mm512_permutexvar_pd(order, _mm512_castps_pd(sum)));
 }
 
-// One tile for K channels, 512-bit vectors: a tile column is one vector.
+// What one tile reads of K channels besides the tile: the direct sums of its rows, and the
+// transposed sums' multipliers z_r as (re, re) and (-im, im) pairs.
+template <int K>
+struct tile_inputs {
+    __m512 s[K], zre[K], zim[K];
+};
+
+template <int K>
+__attribute__((target("avx512f"))) inline tile_inputs<K> inputs8(const pass_vectors* v,
+                                                                 const signed_imag& si, int k0,
+                                                                 int ti) {
+    tile_inputs<K> in;
+    for (int k = 0; k < K; ++k) {
+        in.s[k] = _mm512_loadu_ps(reinterpret_cast<const float*>(v[k].uy + W * ti));
+        in.zre[k] =
+            _mm512_moveldup_ps(_mm512_loadu_ps(reinterpret_cast<const float*>(v[k].z + W * ti)));
+        in.zim[k] = _mm512_loadu_ps(reinterpret_cast<const float*>(si.zim(k0 + k) + W * ti));
+    }
+    return in;
+}
+
+// One tile for channels k0..k0+K-1 (v: channel k0's vectors), 512-bit vectors: a tile column
+// is one vector. The direct sums run along the tile's columns; the transposed sums add into
+// their lanes, acc[k][c] for column c.
 template <int K>
 __attribute__((target("avx512f"))) inline void tile_avx512(const float* af, const pass_vectors* v,
-                                                           const signed_imag& si, int ti, int tj,
-                                                           __m512 (&acc)[K]) {
-    // Direct sums: lanes are the tile's rows, the columns come in ascending order.
-    __m512 col[8], cols[8];
-    for (int c = 0; c < W; ++c) {
-        col[c] = _mm512_load_ps(af + 16 * c);
-        cols[c] = swap8(col[c]);
-    }
+                                                           const signed_imag& si, int k0, int ti,
+                                                           int tj, __m512 (&acc)[K][W]) {
+    tile_inputs<K> in = inputs8<K>(v, si, k0, ti);
+    // The direct sums in four chains (columns c and c + 4), the first from the running sum.
+    __m512 t[K][4];
     for (int k = 0; k < K; ++k) {
-        float* gq = reinterpret_cast<float*>(v[k].uy + W * ti);
-        __m512 s = _mm512_loadu_ps(gq);
-        for (int c = 0; c < W; ++c)
-            s = madd8(s, col[c], cols[c], reinterpret_cast<const float*>(v[k].y + W * tj + c),
-                      si.y[k].data() + W * tj + c);
-        _mm512_storeu_ps(gq, s);
+        t[k][0] = in.s[k];
+        t[k][1] = t[k][2] = t[k][3] = _mm512_setzero_ps();
     }
-    // Transposed sums: lanes are the tile's columns, the rows come in ascending order.
-    __m512 row[8];
-    transpose8(af, row);
-    for (int r = 0; r < W; ++r) {
-        const __m512 rows = swap8(row[r]);
-        for (int k = 0; k < K; ++k)
-            acc[k] =
-                madd8(acc[k], row[r], rows, reinterpret_cast<const float*>(v[k].z + W * ti + r),
-                      si.z[k].data() + W * ti + r);
+    for (int c = 0; c < W; ++c) {
+        const __m512 a = _mm512_load_ps(af + 16 * c), as = swap8(a);
+        for (int k = 0; k < K; ++k) {
+            t[k][c % 4] =
+                madd8(t[k][c % 4], a, as, reinterpret_cast<const float*>(v[k].y + W * tj + c),
+                      si.yim(k0 + k) + W * tj + c);
+            acc[k][c] = _mm512_fmadd_ps(a, in.zre[k], _mm512_fmadd_ps(as, in.zim[k], acc[k][c]));
+        }
     }
+    for (int k = 0; k < K; ++k)
+        in.s[k] = _mm512_add_ps(_mm512_add_ps(t[k][0], t[k][2]), _mm512_add_ps(t[k][1], t[k][3]));
+    for (int k = 0; k < K; ++k)
+        _mm512_storeu_ps(reinterpret_cast<float*>(v[k].uy + W * ti), in.s[k]);
 }
 
 // Marked tiles (they may hold subnormal numbers; tile_store.hpp). Every floating-point
@@ -282,14 +308,11 @@ __attribute__((target("avx512f"))) inline bool scale_up(__m512 x, __m512& out) {
     return true;
 }
 
-__attribute__((target("avx512f"))) inline __m512 madd8_tracked(__m512 acc, __m512 a, __m512 as,
-                                                               const float* bre, const double* bim,
+__attribute__((target("avx512f"))) inline __m512 fmadd_tracked(__m512 a, __m512 b, __m512 c,
                                                                scale_check& ck) {
-    const __m512 inner = _mm512_fmadd_ps(as, _mm512_castpd_ps(_mm512_set1_pd(*bim)), acc);
-    track(ck, inner);
-    const __m512 outer = _mm512_fmadd_ps(a, _mm512_set1_ps(*bre), inner);
-    track(ck, outer);
-    return outer;
+    const __m512 r = _mm512_fmadd_ps(a, b, c);
+    track(ck, r);
+    return r;
 }
 
 // Whether every result tracked was 0 or within 2^-125 .. the largest float unscaled.
@@ -299,99 +322,96 @@ __attribute__((target("avx512f"))) inline bool scale_held(const scale_check& ck)
            !_mm512_cmpgt_epu32_mask(ck.hi, _mm512_set1_epi32(0x7F7FFFFF));
 }
 
-// The marked tile scaled; false (and nothing written, acc unchanged) when the scaling does not
-// hold.
-template <int K>
-__attribute__((target("avx512f"))) bool tile_avx512_scaled(const float* af, const pass_vectors* v,
-                                                           const signed_imag& si, int ti, int tj,
-                                                           __m512 (&acc)[K]) {
-    __m512 col[8], cols[8], row[8], s[K], t[K];
+// The tile's columns scaled, and their swapped halves; false when they cannot be.
+__attribute__((target("avx512f"))) inline bool scaled_columns(const float* af, __m512 (&col)[W],
+                                                              __m512 (&cols)[W]) {
     for (int c = 0; c < W; ++c) {
         if (!scale_up(_mm512_load_ps(af + 16 * c), col[c])) return false;
         cols[c] = swap8(col[c]);
     }
-    alignas(64) float scaled[8 * 16];
-    for (int c = 0; c < W; ++c) _mm512_storeu_ps(scaled + 16 * c, col[c]);
-    transpose8(scaled, row);
-    for (int k = 0; k < K; ++k)
-        if (!scale_up(_mm512_loadu_ps(reinterpret_cast<const float*>(v[k].uy + W * ti)), s[k]) ||
-            !scale_up(acc[k], t[k]))
-            return false;
-    scale_check ck{_mm512_set1_epi32(-1), _mm512_setzero_si512()};
-    for (int k = 0; k < K; ++k)
+    return true;
+}
+
+// The marked tile scaled; false (and nothing written, acc unchanged) when the scaling does not
+// hold.
+template <int K>
+__attribute__((target("avx512f"))) bool tile_avx512_scaled(const float* af, const pass_vectors* v,
+                                                           const signed_imag& si, int k0, int ti,
+                                                           int tj, __m512 (&acc)[K][W]) {
+    __m512 col[W], cols[W], t[K][W];
+    if (!scaled_columns(af, col, cols)) return false;
+    tile_inputs<K> in = inputs8<K>(v, si, k0, ti);
+    for (int k = 0; k < K; ++k) {
+        if (!scale_up(in.s[k], in.s[k])) return false;
         for (int c = 0; c < W; ++c)
-            s[k] = madd8_tracked(s[k], col[c], cols[c],
-                                 reinterpret_cast<const float*>(v[k].y + W * tj + c),
-                                 si.y[k].data() + W * tj + c, ck);
-    for (int r = 0; r < W; ++r) {
-        const __m512 rows = swap8(row[r]);
-        for (int k = 0; k < K; ++k)
-            t[k] = madd8_tracked(t[k], row[r], rows,
-                                 reinterpret_cast<const float*>(v[k].z + W * ti + r),
-                                 si.z[k].data() + W * ti + r, ck);
+            if (!scale_up(acc[k][c], t[k][c])) return false;
+    }
+    scale_check ck{_mm512_set1_epi32(-1), _mm512_setzero_si512()};
+    __m512 d[K][4];
+    for (int k = 0; k < K; ++k) {
+        d[k][0] = in.s[k];
+        d[k][1] = d[k][2] = d[k][3] = _mm512_setzero_ps();
+    }
+    for (int c = 0; c < W; ++c)
+        for (int k = 0; k < K; ++k) {
+            const float* yre = reinterpret_cast<const float*>(v[k].y + W * tj + c);
+            const __m512 yi = _mm512_castpd_ps(_mm512_set1_pd(si.yim(k0 + k)[W * tj + c]));
+            const __m512 inner = fmadd_tracked(cols[c], yi, d[k][c % 4], ck);
+            d[k][c % 4] = fmadd_tracked(col[c], _mm512_set1_ps(*yre), inner, ck);
+            t[k][c] = fmadd_tracked(col[c], in.zre[k],
+                                    fmadd_tracked(cols[c], in.zim[k], t[k][c], ck), ck);
+        }
+    for (int k = 0; k < K; ++k) {
+        const __m512 lo = _mm512_add_ps(d[k][0], d[k][2]), hi = _mm512_add_ps(d[k][1], d[k][3]);
+        in.s[k] = _mm512_add_ps(lo, hi);
+        track(ck, lo);
+        track(ck, hi);
+        track(ck, in.s[k]);
     }
     if (!scale_held(ck)) return false;
     const __m512 down = _mm512_set1_ps(0x1p-32f);
     for (int k = 0; k < K; ++k) {
-        _mm512_storeu_ps(reinterpret_cast<float*>(v[k].uy + W * ti), _mm512_mul_ps(s[k], down));
-        acc[k] = _mm512_mul_ps(t[k], down);
+        _mm512_storeu_ps(reinterpret_cast<float*>(v[k].uy + W * ti), _mm512_mul_ps(in.s[k], down));
+        for (int c = 0; c < W; ++c) acc[k][c] = _mm512_mul_ps(t[k][c], down);
     }
     return true;
 }
 
-// One tile of a column of tiles into its transposed sums acc: the scaled way for a marked tile
-// when that holds, else the plain one.
+// The block's tiles of column of tiles tj for channels k0..k0+K-1 (v: channel k0's vectors):
+// K = 2 keeps its sixteen lane sums in registers; further channels come again over the same
+// tiles, from the cache.
 template <int K>
-__attribute__((target("avx512f"))) inline void tile_any_avx512(const tile_store& g,
-                                                               const pass_vectors* v,
-                                                               const signed_imag& si, int ti,
-                                                               int tj, __m512 (&acc)[K]) {
-    const cplx* a = g.tile(ti, tj);
-    for (int line = 0; line < 8; ++line)
-        _mm_prefetch(reinterpret_cast<const char*>(a + ahead + 8 * line), _MM_HINT_T0);
-    const float* af = reinterpret_cast<const float*>(a);
-    if (!g.marked(ti, tj) || !tile_avx512_scaled<K>(af, v, si, ti, tj, acc))
-        tile_avx512<K>(af, v, si, ti, tj, acc);
-}
-
-// Columns of tiles tj..tj+P-1 of one block together: the transposed sums of P columns run side
-// by side, so the chain of dependent multiply-adds down each column of tiles stalls the core
-// less. With P = 2 the second column may hold one more tile of the block, the diagonal one
-// (tj + 1, tj + 1): it comes last, after the rows both columns share.
-template <int K, int P>
-__attribute__((target("avx512f"))) void panel_avx512(const tile_store& g, const pass_vectors* v,
+__attribute__((target("avx512f"))) void chunk_avx512(const tile_store& g, const pass_vectors* v,
                                                      const signed_imag& si, const block_job& b,
-                                                     int tj) {
-    __m512 acc[P][K];
-    for (int c = 0; c < P; ++c)
-        for (int k = 0; k < K; ++k) acc[c][k] = _mm512_setzero_ps();
-    const int end = b.rows_end(tj);
-    for (int ti = b.i0; ti < end; ++ti)
-        for (int c = 0; c < P; ++c) tile_any_avx512<K>(g, v, si, ti, tj + c, acc[c]);
-    if (P == 2 && b.rows_end(tj + 1) > end) tile_any_avx512<K>(g, v, si, end, tj + 1, acc[P - 1]);
-    for (int c = 0; c < P; ++c)
-        for (int k = 0; k < K; ++k)
-            _mm512_storeu_ps(reinterpret_cast<float*>(b.to(v[k], k, tj + c)), acc[c][k]);
+                                                     int k0, int tj) {
+    __m512 acc[K][W];
+    for (int k = 0; k < K; ++k)
+        for (int c = 0; c < W; ++c) acc[k][c] = _mm512_setzero_ps();
+    for (int ti = b.i0; ti < b.rows_end(tj); ++ti) {
+        const cplx* a = g.tile(ti, tj);
+        if (k0 == 0)
+            for (int line = 0; line < 8; ++line)
+                _mm_prefetch(reinterpret_cast<const char*>(a + ahead + 8 * line), _MM_HINT_T0);
+        const float* af = reinterpret_cast<const float*>(a);
+        if (!g.marked(ti, tj) || !tile_avx512_scaled<K>(af, v, si, k0, ti, tj, acc))
+            tile_avx512<K>(af, v, si, k0, ti, tj, acc);
+    }
+    for (int k = 0; k < K; ++k)
+        _mm512_storeu_ps(reinterpret_cast<float*>(b.to(v[k], k0 + k, tj)), lane_sum8(acc[k]));
 }
 
-template <int K>
 __attribute__((target("avx512f"))) void block_avx512(const tile_store& g, const pass_vectors* v,
-                                                     const signed_imag& si, const block_job& b) {
-    zero_rows(v, K, b);
-    const int nt = g.tiles();
-    int tj = b.i0;
-    for (; tj + 2 <= nt; tj += 2) panel_avx512<K, 2>(g, v, si, b, tj);
-    if (tj < nt) panel_avx512<K, 1>(g, v, si, b, tj);
+                                                     int nch, const signed_imag& si,
+                                                     const block_job& b) {
+    zero_rows(v, nch, b);
+    for (int tj = b.i0; tj < g.tiles(); ++tj)
+        for (int k0 = 0; k0 < nch; k0 += 2) {
+            if (nch - k0 >= 2)
+                chunk_avx512<2>(g, v + k0, si, b, k0, tj);
+            else
+                chunk_avx512<1>(g, v + k0, si, b, k0, tj);
+        }
 }
-
-using vector_fn = void (*)(const tile_store&, const pass_vectors*, const signed_imag&,
-                           const block_job&);
-constexpr vector_fn avx2_kernels[pass_max_channels] = {block_avx2<1>, block_avx2<2>, block_avx2<3>,
-                                                       block_avx2<4>, block_avx2<5>, block_avx2<6>,
-                                                       block_avx2<7>, block_avx2<8>};
-constexpr vector_fn avx512_kernels[pass_max_channels] = {
-    block_avx512<1>, block_avx512<2>, block_avx512<3>, block_avx512<4>,
-    block_avx512<5>, block_avx512<6>, block_avx512<7>, block_avx512<8>};
 
 #endif
 
@@ -399,8 +419,8 @@ constexpr vector_fn avx512_kernels[pass_max_channels] = {
 void run_block(pass_kernel kernel, const tile_store& g, const pass_vectors* v, int nch,
                const signed_imag* si, const block_job& b) {
 #ifdef KORVA_X86
-    if (kernel == pass_kernel::avx512) return avx512_kernels[nch - 1](g, v, *si, b);
-    if (kernel == pass_kernel::avx2) return avx2_kernels[nch - 1](g, v, *si, b);
+    if (kernel == pass_kernel::avx512) return block_avx512(g, v, nch, *si, b);
+    if (kernel == pass_kernel::avx2) return block_avx2(g, v, nch, *si, b);
 #else
     (void)kernel;
     (void)si;

@@ -65,11 +65,16 @@ class pass_workspace {
 //
 // uy = U y and utz = U^T z for channels 0..nch-1 (1 <= nch <= pass_max_channels), over every
 // stored entry (the padded triangle of tiles, zeros included):
-// - (U y)_i is one sum from zero over the stored columns j of row i in ascending order;
-// - (U^T z)_j is taken block by block of tile rows (pass_row_blocks): within a block one sum
-//   from zero over its stored rows i of column j in ascending order; then the first block's
-//   sum plus the next block's, and so on in block order (blocks below column j's tile row
-//   take no part).
+// - (U y)_i runs from zero over the stored tiles of row i in ascending order; within a tile its
+//   eight columns go into four chains t_c of columns c and c + 4 (t_0 from the running sum,
+//   the others from zero: four short chains of dependent multiply-adds instead of one long
+//   one), added as (t_0 + t_2) + (t_1 + t_3);
+// - (U^T z)_j is taken block by block of tile rows (pass_row_blocks): within a block eight sums
+//   from zero, lane r = 0..7 over its stored rows i of column j with i - 1 = r mod 8 in
+//   ascending order (a lane of a vector, tile after tile, needs no transpose of the tile),
+//   added as ((p0 + p4) + (p2 + p6)) + ((p1 + p5) + (p3 + p7)); then the first block's sum
+//   plus the next block's, and so on in block order (blocks below column j's tile row take
+//   no part).
 // With finite vectors a sum has the bits of the same sum over just the non-zero entries: a term
 // with a zero factor adds an exact zero (the one exception, a partial sum that rounds to -0
 // from below the smallest subnormal, needs products near 1e-45). `threads` > 1 share the blocks
