@@ -23,6 +23,7 @@ bash scripts/setup.sh
 nat=1000
 for n in "${sizes[@]}"; do [ "$n" -gt "$nat" ] && nat=$n; done
 build=build-clusters
+[ "$nat" -gt 1000 ] && build=build-clusters-$nat
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVA_NAT="$nat" -DKORVA_NDM=$((25 * nat)) \
   -DKORVA_BENCH=ON -DKORVA_BUILD_TESTS=OFF > /dev/null
 cmake --build "$build" -j"$(nproc)" --target korva korva-cluster korva-psgen korva-plot \
