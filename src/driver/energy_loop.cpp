@@ -164,6 +164,7 @@ void compute_point(run_state& st, const loop_plan& plan, std::ostream& out, run_
         obs->timing.point_rec.push_back(t2 - t1);
         obs->timing.point_levels.push_back(sol.nitmax);
         obs->timing.point_order.push_back(a.n);
+        obs->timing.point_channels.push_back(1 + 2 * channel_l0(p.lcore, c));
     }
     normalise(st, out, sol.sum, s);
     progress_line(out, st, e, a.last_lmax, sol.nitmax, s.xtot);
