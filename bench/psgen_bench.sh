@@ -2,7 +2,8 @@
 # Times korva-psgen: the self-consistent atoms of a few elements (non-relativistic and
 # scalar-relativistic), then the phase shifts and cross sections of a 99-atom copper cluster with
 # 150 energy points and lmax 20 (two phase sets: the absorber with its core hole, the rest), on
-# all cores and on one. Prints wall-clock and CPU (user) seconds of each run.
+# all cores and on one, then with the Dirac-Hara exchange and with the near-edge grid. Prints
+# wall-clock and CPU (user) seconds of each run.
 #
 #   bash bench/psgen_bench.sh            # builds korva-psgen in build/ if it is missing
 #   PSGEN=path/to/korva-psgen bash bench/psgen_bench.sh
@@ -53,4 +54,11 @@ printf 'all cores (%s)   ' "$(nproc)"
 { time "$PSGEN" cu.psgen >psgen.log; } 2>&1
 printf 'one thread        '
 { time OMP_NUM_THREADS=1 "$PSGEN" cu.psgen >/dev/null; } 2>&1
-grep -E 'set [12]:|l cut' psgen.log
+# The exchange before the self-energy, and the near-edge grid the structure tool writes.
+sed 's/^lmax 20/lmax 20\nexchange dirac-hara/' cu.psgen >dh.psgen
+printf 'dirac-hara        '
+{ time "$PSGEN" dh.psgen >/dev/null; } 2>&1
+sed 's/^energies .*/grid near-edge 5 100 150/' cu.psgen >ne.psgen
+printf 'near-edge grid    '
+{ time "$PSGEN" ne.psgen >/dev/null; } 2>&1
+grep -E 'set [12]:|l cut|Fermi level' psgen.log

@@ -2,7 +2,8 @@
 # Remakes the examples' data and expected outputs with the programs in build/: the phase-shift and
 # cross-section files of cu-k, two-types and planar (korva-psgen on each folder's .psgen input
 # and deck), the synthetic experiment of two-types (make_exp.py on a run of its deck), then the
-# expected standard output and plot files of those three through the end-to-end test. small keeps
+# expected standard output and plot files of those three through the end-to-end test, and the
+# spectrum korva-xas makes of the cu-k run (tests/tools/data/xas). small keeps
 # its Thomas-Fermi data; its expected files would move only in their CPU-time figures.
 # Inspect the changes (git diff) before committing them.
 #
@@ -21,4 +22,7 @@ cp "$tmp/ft.exp" examples/two-types/ft.exp
 tests=Examples/Example.WritesItsExpectedOutputAndPlots
 KORVA_UPDATE_EXPECTED=1 build/korva_tests \
   --gtest_filter="$tests/cu_k:$tests/two_types:$tests/planar" >/dev/null
-git status --short examples
+# korva-xas's spectrum of the cu-k run and its summary, stored beside its test.
+KORVA_UPDATE_EXPECTED=1 build/korva_tests \
+  --gtest_filter="xas_run.the_copper_example_gives_its_stored_spectrum" >/dev/null
+git status --short examples tests/tools/data/xas

@@ -25,6 +25,16 @@ struct write_error {
     std::string reason;  // what the system said, or what went wrong
 };
 
+// An in-process caller stopped the run between two points (run_options::watch); the program
+// itself never does.
+struct run_cancelled {};
+
+// A command line the program cannot follow, or an option the deck does not allow; main writes
+// the message on standard error and ends with status 1 before anything is written.
+struct usage_error {
+    std::string what;
+};
+
 // The system's reason for a failed call (its errno), or `fallback` when it left none.
 inline std::string system_reason(int err, const char* fallback) {
     return err != 0 ? std::string(std::strerror(err)) : std::string(fallback);

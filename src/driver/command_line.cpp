@@ -1,17 +1,42 @@
 #include "driver/command_line.hpp"
 
+#include <cmath>
+
 #include "common/capacities.hpp"
+#include "common/listread.hpp"
 #include "driver/version.hpp"
 
 namespace korva {
 
+namespace {
+
+// The three values after --polarisation, as a unit vector.
+std::array<real, 3> polarisation(const std::vector<std::string>& args, std::size_t& i) {
+    std::array<double, 3> v{};
+    for (double& x : v) {
+        if (++i >= args.size())
+            throw usage_error{"--polarisation needs three numbers, the vector's x, y and z"};
+        if (!parse_real(args[i], x) || !std::isfinite(x))
+            throw usage_error{"--polarisation: '" + args[i] + "' is not a finite number"};
+    }
+    const double n = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    if (!(n > 0.0) || !std::isfinite(n))
+        throw usage_error{"--polarisation: the vector must have a length above 0"};
+    return {static_cast<real>(v[0] / n), static_cast<real>(v[1] / n), static_cast<real>(v[2] / n)};
+}
+
+}  // namespace
+
 command_line parse_command_line(const std::vector<std::string>& args) {
     command_line cl;
-    for (const std::string& a : args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "-h" || a == "--help")
             cl.what = command_line::action::help;
         else if (a == "--version")
             cl.what = command_line::action::version;
+        else if (a == "--polarisation" || a == "--polarization")
+            cl.polarisations.push_back(polarisation(args, i));
         else if (!a.empty() && a[0] == '-')
             throw usage_error{"unknown option '" + a + "' (korva --help lists the options)"};
         else
@@ -42,6 +67,12 @@ std::string usage_text() {
            "Options:\n"
            "  -h, --help     this text, without reading standard input\n"
            "  --version      the version and the capacities of this build\n"
+           "  --polarisation EX EY EZ\n"
+           "                 the signal for linear polarisation along (EX, EY, EZ), in the\n"
+           "                 deck's frame (normalised; K and L1 edges, lcore = 0). Repeated: one\n"
+           "                 column of the signal table and one curve of the .dat and .sig\n"
+           "                 plots per vector, in order; chi(k) and its transform are the first\n"
+           "                 vector's. Without it: the isotropic spectrum.\n"
            "Threads: OMP_NUM_THREADS (default: every core).\n"
            "\n"
            "Capacities of this build: " +

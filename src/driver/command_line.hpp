@@ -1,19 +1,20 @@
 // The program's command line: the deck always comes on standard input; the options ask for the
 // usage text or the version instead of a run, or change how the run computes.
 #pragma once
+#include <array>
 #include <string>
 #include <vector>
+
+#include "common/errors.hpp"
+#include "common/types.hpp"
 
 namespace korva {
 
 struct command_line {
     enum class action { run, help, version };
     action what = action::run;
-};
-
-// A command line the program cannot follow; main writes the message and ends with status 1.
-struct usage_error {
-    std::string what;
+    // --polarisation EX EY EZ, each normalised to length 1, in the order given.
+    std::vector<std::array<real, 3>> polarisations;
 };
 
 // Reads argv[1..argc-1]; throws usage_error for an unknown option, a missing or unreadable

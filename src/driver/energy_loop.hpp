@@ -6,6 +6,7 @@
 
 #include "driver/loop_plan.hpp"
 #include "driver/observer.hpp"
+#include "driver/point_watch.hpp"
 #include "driver/run_state.hpp"
 #include "team/point_team.hpp"
 
@@ -22,13 +23,17 @@ point_signal compute_signal(run_state& st, const loop_plan& plan, run_observer* 
 void compute_points(run_state& st, const loop_plan& plan, point_team& team, run_observer* obs);
 
 // A point's lines and signal into the run: standard output, the signal arrays, the signal
-// plot. Throws what ended a point that failed, after its lines.
-void take_signal(run_state& st, const loop_plan& plan, std::ostream& out, const point_signal& s);
+// plot; then `watch` hears of it. Throws what ended a point that failed, after its lines, and
+// run_cancelled when `watch` stops the run.
+void take_signal(run_state& st, const loop_plan& plan, std::ostream& out, const point_signal& s,
+                 const point_watch& watch = {});
 
 // Every point of a serial run, then the end of the loop.
-void energy_loop(run_state& st, const loop_plan& plan, std::ostream& out, run_observer* obs);
+void energy_loop(run_state& st, const loop_plan& plan, std::ostream& out, run_observer* obs,
+                 const point_watch& watch = {});
 
-// After the last point: the end of the signal plot and the line after the progress lines.
-void end_loop(run_state& st, std::ostream& out);
+// After the last point: the end of the signal plot (with the curves of further polarisations)
+// and the line after the progress lines.
+void end_loop(run_state& st, const loop_plan& plan, std::ostream& out);
 
 }  // namespace korva

@@ -82,7 +82,7 @@ void signal_table(const run_state& st, int nen, std::ostream& out) {
     for (int e = 1; e <= nen; ++e) {
         out << ' ' << field_f(ev * st.phases.eph(e), 8, 4) << "   " << field_f(s.kwave[e - 1], 8, 4)
             << "    " << field_f(s.xtot[0][e - 1], 12, 6);
-        if (st.par.lcore != 0) out << field_f(s.xtot[1][e - 1], 12, 6);
+        for (int col = 2; col <= s.columns(); ++col) out << field_f(s.xtot[col - 1][e - 1], 12, 6);
         out << '\n';
     }
 }
@@ -109,14 +109,16 @@ void cross_section_plot(run_state& st, int nen, std::ostream& out) {
                                           ? rescaled_cross_sections(st.phases, nen, p.ene, out)
                                           : cross_sections(st.phases, nen);
     experiment x;
-    const bool with_experiment = p.if2 == 1 && read_experimental_file(p.expfile, out, x);
-    open(out, st.sigfile, p.output_name("sig"));
+    const bool with_experiment =
+        p.if2 == 1 && read_experimental_file(st.place.path(p.expfile), out, x);
+    open(out, st.sigfile, p.output_name("sig"), st.place);
+    // One curve per channel, or per polarisation (all of channel 1).
     std::vector<sig_curve> curves;
-    for (int c = 1; c <= (p.lcore > 0 ? 2 : 1); ++c)
-        curves.push_back({s0[c - 1].data(), st.sig.xtot[c - 1].data()});
+    for (int col = 1; col <= st.sig.columns(); ++col)
+        curves.push_back({s0[p.polar.empty() ? col - 1 : 0].data(), st.sig.xtot[col - 1].data()});
     const sig_experiment xp{x.energy, x.value, x.smallest, p.ene, p.fac};
     write_sig_plot(st.sigfile, p.output_name("sig"), nen, &st.phases.eph(1), curves,
-                   with_experiment ? &xp : nullptr);
+                   with_experiment ? &xp : nullptr, st.polar_names);
 }
 
 // The mesh's lines, chi(k) on the mesh (the sum of the channels), then both plots.
@@ -124,7 +126,7 @@ void chi_and_fourier_plots(run_state& st, int nen, const chi_mesh& mesh, std::os
     const run_parameters& p = st.par;
     const signal_arrays& s = st.sig;
     // The phases made continuous along k, channel by channel.
-    std::array<std::array<real, NER_>, 2> phase = s.cphase;
+    std::vector<std::array<real, NER_>> phase = s.cphase;
     for (int c = 1; c <= s.nch; ++c)
         piadj(out, NER_, nen, s.kwave.data(), phase[c - 1].data(), p.rmin);
     out << mesh.text;
@@ -135,12 +137,12 @@ void chi_and_fourier_plots(run_state& st, int nen, const chi_mesh& mesh, std::os
         interpchin(NER_, mesh.kpoint.data(), s.camp[c - 1].data(), phase[c - 1].data(), 4, NPI_,
                    nmesh, kmesh.data(), mesh.istart.data(), chi.data(), chimesh.data());
 
-    open(out, st.chi, p.output_name("chi"));
+    open(out, st.chi, p.output_name("chi"), st.place);
     chiplot(st.chi, NPI_, nmesh, kmesh.data(), chimesh.data(), p.esp, p.output_name("chi"));
     out << (record() << " >>>>    TOTAL SIGNAL PLOT DONE    <<<<");
 
     const real k1 = std::max(mesh.kmin, 2.5f);
-    open(out, st.foufile, p.output_name("fou"));
+    open(out, st.foufile, p.output_name("fou"), st.place);
     fouplot(st.fou, st.foufile, NPI_, nmesh, kmesh.data(), chimesh.data(), k1, mesh.kmax, p.esp,
             p.output_name("fou"));
     out << (record() << " >>>>  FOURIER TRANSFORM PLOT DONE <<<<");

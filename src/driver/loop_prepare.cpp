@@ -86,14 +86,16 @@ void prepare_points(run_state& st, const loop_plan& plan, std::ostream& out, run
                     bool plots) {
     const run_parameters& p = st.par;
     st.sig.nch = plan.nch;
+    st.sig.set_columns(p.polar.empty() ? plan.nch : static_cast<int>(p.polar.size()));
     {
         phase_timer t(obs, &run_timings::builders);
         st.builders.resize(static_cast<std::size_t>(st.threads));
         warm_up_builders(cluster_of(st, plan), st.builders, out);
     }
     if (plots) {
-        open(out, st.dat, p.output_name("dat"));
+        open(out, st.dat, p.output_name("dat"), st.place);
         dat_header(st.dat, p.output_name("dat"));
+        polarisation_titles(st.dat, st.polar_names);
     }
     {
         phase_timer t(obs, &run_timings::store);

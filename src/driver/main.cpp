@@ -16,9 +16,12 @@ namespace {
 
 // The run, and the status and standard-error line of each way it can end. Standard output is
 // flushed before anything reaches standard error.
-int run_deck(std::ostream& out) {
+int run_deck(std::ostream& out, const korva::run_options& opt) {
     try {
-        korva::run(std::cin, out);
+        korva::run(std::cin, out, opt);
+    } catch (const korva::usage_error& e) {
+        std::cerr << "korva: " << e.what << '\n';
+        return 1;
     } catch (const korva::run_stop&) {
         out.flush();
         return 1;
@@ -70,5 +73,7 @@ int main(int argc, char** argv) {
     }
     if (cl.what == korva::command_line::action::help) return print(out, korva::usage_text());
     if (cl.what == korva::command_line::action::version) return print(out, korva::version_text());
-    return run_deck(out);
+    korva::run_options opt;
+    opt.polarisations = cl.polarisations;
+    return run_deck(out, opt);
 }

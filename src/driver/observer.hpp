@@ -1,5 +1,6 @@
 // What a benchmark sees of a run: the wall time of each phase and, when it asks, the assembled
-// matrix of every point. The run never prints any of it.
+// matrix of every point; what an in-process caller takes from it: the run's data at its end.
+// The run never prints any of it.
 #pragma once
 #include <functional>
 #include <vector>
@@ -9,6 +10,7 @@
 namespace korva {
 
 class tile_store;
+struct run_state;
 
 struct run_timings {
     double setup = 0, ylm = 0, builders = 0, store = 0, assembly = 0, recursion = 0, post = 0;
@@ -31,6 +33,9 @@ struct run_observer {
     run_timings timing;
     // Called with the assembled matrix of each point before its recursion.
     std::function<void(const tile_store&, int e)> matrix_hook;
+    // Called with the run's data once its post-processing is done, before the plot files are
+    // put in place, with the number of points of its loop.
+    std::function<void(const run_state&, int nen)> end_hook;
 };
 
 // Adds the wall time of its scope to one field of an observer's timings; with no observer it

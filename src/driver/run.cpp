@@ -37,40 +37,43 @@ std::unique_ptr<run_state> new_state(const run_options& opt, int threads) {
     st->threads = threads;
     st->solver = opt.solver;
     st->kernel = opt.kernel;
+    st->place = opt.place;
     return st;
 }
 
 // Member 0 of a team: the set-up goes to every member, the points to whoever asks, and every
 // signal into the run in point order.
 void shared_loop(run_state& st, const loop_plan& plan, std::ostream& out, run_observer* obs,
-                 process_team& team) {
+                 const point_watch& watch, process_team& team) {
     team.share_setup(pack_setup(st));
     lead_points(
         team, plan.total(), [&](point_team& t) { compute_points(st, plan, t, obs); },
-        [&](const point_signal& s) { take_signal(st, plan, out, s); });
+        [&](const point_signal& s) { take_signal(st, plan, out, s, watch); });
 }
 
 // Set-up, the plan of the loop and the mesh of chi(k) (every answer of the deck checked before
 // the first point), the energy loop and the post-processing, then the plot files in place.
 // With a team, this is member 0's part of a run spread over it.
-void run_stages(run_state& st, const deck_reading& deck, std::ostream& out, run_observer* obs,
+void run_stages(run_state& st, const deck_reading& deck, const run_options& opt, std::ostream& out,
                 process_team* team) {
+    run_observer* obs = opt.observer;
     {
         phase_timer t(obs, &run_timings::setup);
-        setup_run(st, deck, out);
+        setup_run(st, deck, opt.polarisations, out);
     }
     const loop_plan plan = plan_loop(st, out, obs);
     const chi_mesh mesh = plan_chi_mesh(st.par, st.phases, plan.nen, out);
     prepare_points(st, plan, out, obs, true);
     if (team)
-        shared_loop(st, plan, out, obs, *team);
+        shared_loop(st, plan, out, obs, opt.watch, *team);
     else
-        energy_loop(st, plan, out, obs);
-    end_loop(st, out);
+        energy_loop(st, plan, out, obs, opt.watch);
+    end_loop(st, plan, out);
     {
         phase_timer t(obs, &run_timings::post);
         finish_run(st, plan, mesh, out);
     }
+    if (obs && obs->end_hook) obs->end_hook(st, plan.nen);
     // Only a run that reached its end, with its standard output written, puts its plot files
     // in place.
     out.flush();
@@ -130,7 +133,16 @@ void run_member(process_team& team, const deck_reading& deck, std::ostream& out,
     }
     const std::unique_ptr<run_state> st = new_state(opt, threads);
     if (opt.observer) opt.observer->timing.threads = threads;
-    run_stages(*st, deck, out, opt.observer, &team);
+    run_stages(*st, deck, opt, out, &team);
+}
+
+// Options the deck does not allow end the run before anything is written.
+void refuse_options(const deck_reading& deck, const run_options& opt) {
+    if (!opt.polarisations.empty() && deck.answered(6) && deck.deck.lcore != 0)
+        throw usage_error{
+            "--polarisation: polarised spectra are computed for K and L1 edges "
+            "(lcore = 0); the deck has lcore = " +
+            std::to_string(deck.deck.lcore)};
 }
 
 }  // namespace
@@ -141,11 +153,13 @@ void run(std::istream& deck_stream, std::ostream& out, const run_options& opt) {
     if (const std::unique_ptr<process_team> team = join_mpi_world()) {
         // Only rank 0 reads the deck.
         const deck_reading deck = team->rank() == 0 ? read_deck(deck_stream) : deck_reading{};
+        if (team->rank() == 0) refuse_options(deck, opt);
         run_member(*team, deck, out, opt, threads);
         return;
     }
 #endif
     const deck_reading deck = read_deck(deck_stream);
+    refuse_options(deck, opt);
     if (opt.members > 1) {
         run_thread_team(opt.members,
                         [&](process_team& team) { run_member(team, deck, out, opt, threads); });
@@ -153,7 +167,7 @@ void run(std::istream& deck_stream, std::ostream& out, const run_options& opt) {
     }
     const std::unique_ptr<run_state> st = new_state(opt, threads);
     if (opt.observer) opt.observer->timing.threads = st->threads;
-    run_stages(*st, deck, out, opt.observer, nullptr);
+    run_stages(*st, deck, opt, out, nullptr);
 }
 
 }  // namespace korva

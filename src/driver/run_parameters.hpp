@@ -1,5 +1,6 @@
 // The run-parameter record: what the input deck gives and what the set-up derives from it.
 #pragma once
+#include <array>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ struct run_parameters {
     real kmin = 0, kmax = 0, dk = 0;  // k range and step of the interpolated chi(k), 1/Angstrom
     real de0 = 0;                     // energy shift, Rydberg
     real rmin = 0;                    // shortest bond, Bohr radii
+    // Unit polarisation vectors in the cluster's frame; none: the isotropic spectrum.
+    std::vector<std::array<real, 3>> polar;
 
     // The output file name with a 3-letter extension.
     std::string output_name(const std::string& ext) const { return outname + ext; }

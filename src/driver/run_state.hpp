@@ -23,19 +23,31 @@
 
 namespace korva {
 
-// The signal of each final-state channel c = 1, 2 at each energy point e = 1..NER_.
+// The signal at each energy point e = 1..NER_, in columns: one per final-state channel c = 1, 2
+// or, for polarised spectra, one per polarisation.
 struct signal_arrays {
-    int nch = 1;
-    std::array<std::array<cplx, NER_>, 2> csig{};
-    std::array<std::array<real, NER_>, 2> xtot{}, camp{}, cphase{};
+    int nch = 1;  // final-state channels, whose columns chi(k) sums
+    std::vector<std::array<cplx, NER_>> csig = std::vector<std::array<cplx, NER_>>(2);
+    std::vector<std::array<real, NER_>> xtot = std::vector<std::array<real, NER_>>(2), camp = xtot,
+                                        cphase = xtot;
     std::array<real, NER_> kwave{};
-    cplx& c(int ch, int e) { return csig[ch - 1][e - 1]; }
-    // A point's entries, as the member that computed it hands them back.
+
+    int columns() const { return static_cast<int>(xtot.size()); }
+    void set_columns(int n) {
+        csig.assign(static_cast<std::size_t>(n), {});
+        xtot.assign(static_cast<std::size_t>(n), {});
+        camp = cphase = xtot;
+    }
+    // A point's values: column c of its channel, or columns 1..n of its polarisations.
     void set(const point_signal& s) {
-        csig[s.c - 1][s.e - 1] = s.csig;
-        xtot[s.c - 1][s.e - 1] = s.xtot;
-        camp[s.c - 1][s.e - 1] = s.camp;
-        cphase[s.c - 1][s.e - 1] = s.cphase;
+        const int first = s.xtot.size() == 1 ? s.c : 1;
+        for (std::size_t v = 0; v < s.xtot.size(); ++v) {
+            const std::size_t col = static_cast<std::size_t>(first - 1) + v;
+            csig[col][s.e - 1] = s.csig[v];
+            xtot[col][s.e - 1] = s.xtot[v];
+            camp[col][s.e - 1] = s.camp[v];
+            cphase[col][s.e - 1] = s.cphase[v];
+        }
         kwave[s.e - 1] = s.kwave;
     }
 };
@@ -66,8 +78,10 @@ struct run_state {
     point_solver solver;                     // empty: the streaming recursion
     pass_kernel kernel = pass_kernel::best;  // of the passes and the copies; the same bits
     signal_arrays sig;
+    std::vector<std::string> polar_names;  // "e1 = (1, 0, 0)": the plots' names of the vectors
     fouplot_state fou;
     plot_file dat, sigfile, chi, foufile;  // plot files, put in place when the run ends
+    run_place place;                       // the folder of the data and plot files
 };
 
 }  // namespace korva

@@ -11,6 +11,7 @@
 #include "common/errors.hpp"
 #include "common/textio.hpp"
 #include "common/units.hpp"
+#include "driver/polarisation.hpp"
 #include "driver/version.hpp"
 #include "input/deck.hpp"
 #include "input/psread.hpp"
@@ -87,16 +88,18 @@ void write_banner(std::ostream& out) {
 namespace {
 
 // Prompts 1 and 2, and the two files they name; the files must exist.
-void open_data_files(run_parameters& p, const deck_reading& r, std::ostream& out,
-                     std::ifstream& psf, std::ifstream& xsf) {
+void open_data_files(run_parameters& p, const deck_reading& r, const run_place& place,
+                     std::ostream& out, std::ifstream& psf, std::ifstream& xsf) {
     prompt(out, "> INPUT PHASE SHIFTS FILE NAME");
     require(r, 1);
     p.psfile = r.deck.psfile;
     prompt(out, "> INPUT CROSS-SECTION FILE NAME");
     require(r, 2);
     p.xsfile = r.deck.xsfile;
-    if (!open_input(psf, p.psfile)) stop(out, " *** ERROR PHASE SHIFT FILE NOT FOUND ***");
-    if (!open_input(xsf, p.xsfile)) stop(out, " *** ERROR CROSS-SECTION FILE NOT FOUND ***");
+    if (!open_input(psf, place.path(p.psfile)))
+        stop(out, " *** ERROR PHASE SHIFT FILE NOT FOUND ***");
+    if (!open_input(xsf, place.path(p.xsfile)))
+        stop(out, " *** ERROR CROSS-SECTION FILE NOT FOUND ***");
 }
 
 // Prompt 3.
@@ -239,11 +242,12 @@ real shortest_bond(const bond_list& bonds) {
 
 }  // namespace
 
-void setup_run(run_state& st, const deck_reading& deck, std::ostream& out) {
+void setup_run(run_state& st, const deck_reading& deck,
+               const std::vector<std::array<real, 3>>& polarisations, std::ostream& out) {
     run_parameters& p = st.par;
     write_banner(out);
     std::ifstream psf, xsf;
-    open_data_files(p, deck, out, psf, xsf);
+    open_data_files(p, deck, st.place, out, psf, xsf);
     read_output_prefix(p, deck, out);
     read_atoms(p, deck, out);
     read_controls(p, deck, out);
@@ -255,6 +259,10 @@ void setup_run(run_state& st, const deck_reading& deck, std::ostream& out) {
     check_distances(p, out);
     angles(st.frame, out, p.nat, p.xat.data(), p.yat.data(), p.zat.data(), st.bonds);
     p.rmin = shortest_bond(st.bonds);
+    for (const auto& e : polarisations) {
+        p.polar.push_back(cluster_frame_vector(st.frame, e));
+        st.polar_names.push_back(polarisation_name(static_cast<int>(st.polar_names.size()) + 1, e));
+    }
     st.cpu.start = cpu_seconds();
     st.cpu.mark = st.cpu.start;
     out << ' ' << ">>>>  initial CPU time " << std::string(8, ' ')

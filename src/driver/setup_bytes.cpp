@@ -9,14 +9,14 @@ namespace {
 
 // Every field of the run parameters, for writing (const) and reading alike.
 // A field added to run_parameters must be added here: the size check below is the reminder.
-static_assert(sizeof(run_parameters) == 336, "pack every field of run_parameters");
+static_assert(sizeof(run_parameters) == 360, "pack every field of run_parameters");
 template <class P, class F>
 void each_field(P& p, F& f) {
     f(p.psfile), f(p.xsfile), f(p.prefix), f(p.outname);
     f(p.nat), f(p.xat), f(p.yat), f(p.zat), f(p.iph);
     f(p.lcore), f(p.toll_lmax), f(p.mmax), f(p.eps), f(p.nep);
     f(p.iout), f(p.if1), f(p.if2), f(p.ene), f(p.fac), f(p.esp), f(p.expfile);
-    f(p.kmin), f(p.kmax), f(p.dk), f(p.de0), f(p.rmin);
+    f(p.kmin), f(p.kmax), f(p.dk), f(p.de0), f(p.rmin), f(p.polar);
 }
 
 // Every entry of the phase table through its accessors, whole capacities.

@@ -28,13 +28,18 @@ mode_t creation_mode() {
 
 }  // namespace
 
+std::string run_place::path(const std::string& name) const {
+    if (folder.empty() || name.empty() || name.front() == '/') return name;
+    return folder.back() == '/' ? folder + name : folder + '/' + name;
+}
+
 void commit(std::initializer_list<plot_file*> files) {
     for (plot_file* f : files) {
-        if (f->temp_.empty()) continue;
+        if (!f->staged()) continue;
         errno = 0;
         f->flush();
         const bool written = f->good();
-        f->close();
+        if (f->file_.is_open() && f->file_.close() == nullptr) f->setstate(std::ios::failbit);
         if (!written || f->fail()) {
             const int err = errno;
             const std::string name = f->name_;
@@ -44,6 +49,11 @@ void commit(std::initializer_list<plot_file*> files) {
         }
     }
     for (plot_file* f : files) {
+        if (f->memory_) {
+            f->memory_->push_back({f->name_, f->text_.str()});
+            f->discard();
+            continue;
+        }
         if (f->temp_.empty()) continue;
         if (std::rename(f->temp_.c_str(), f->name_.c_str()) != 0) {
             const int err = errno;
@@ -59,33 +69,44 @@ void plot_file::commit() {
 }
 
 void plot_file::discard() noexcept {
-    if (is_open()) close();
+    if (file_.is_open()) file_.close();
     if (!temp_.empty()) ::unlink(temp_.c_str());
     temp_.clear();
+    memory_ = nullptr;
+    text_.str({});
 }
 
-void open(std::ostream& out, plot_file& file, const std::string& name) {
+void open(std::ostream& out, plot_file& file, const std::string& name, const run_place& place) {
     file.commit();
     file.clear();
-    file.name_ = name;
-    if (name.empty() || name.find('\0') != std::string::npos) cannot_open(name, 0);
+    if (place.memory) {
+        file.name_ = name;
+        file.memory_ = place.memory;
+        file.rdbuf(&file.text_);
+        out << (record() << " ... creating new file ...");
+        return;
+    }
+    const std::string path = place.path(name);
+    file.name_ = path;
+    if (path.empty() || path.find('\0') != std::string::npos) cannot_open(path, 0);
     // What the name holds now decides the message; it is left alone until the commit.
     struct stat old {};
-    const bool exists = ::lstat(name.c_str(), &old) == 0;
-    if (exists && !S_ISLNK(old.st_mode) && S_ISDIR(old.st_mode)) cannot_open(name, EISDIR);
-    if (exists && !S_ISLNK(old.st_mode) && ::access(name.c_str(), W_OK) != 0)
-        cannot_open(name, errno);
-    std::string temp = name + ".XXXXXX";
+    const bool exists = ::lstat(path.c_str(), &old) == 0;
+    if (exists && !S_ISLNK(old.st_mode) && S_ISDIR(old.st_mode)) cannot_open(path, EISDIR);
+    if (exists && !S_ISLNK(old.st_mode) && ::access(path.c_str(), W_OK) != 0)
+        cannot_open(path, errno);
+    std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
-    if (fd < 0) cannot_open(name, errno);
+    if (fd < 0) cannot_open(path, errno);
     ::fchmod(fd, exists && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : creation_mode());
     ::close(fd);
     file.temp_ = temp;
-    file.open(temp, std::ios::out | std::ios::trunc);
-    if (!file.is_open()) {
+    file.file_.open(temp, std::ios::out | std::ios::trunc);
+    file.rdbuf(&file.file_);
+    if (!file.file_.is_open()) {
         const int err = errno;
         file.discard();
-        cannot_open(name, err);
+        cannot_open(path, err);
     }
     if (!exists) {
         out << (record() << " ... creating new file ...");

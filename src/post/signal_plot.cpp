@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "common/textio.hpp"
 #include "common/units.hpp"
@@ -30,6 +31,14 @@ void dat_curve_end(std::ostream& f, bool more) {
     f << (record() << "PLOT");
     f << (record() << "JOIN");
     if (more) f << (record() << "SET SYMBOL 3P SIZE 0.8");
+}
+
+void polarisation_titles(std::ostream& f, const std::vector<std::string>& names) {
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        char y[16];
+        std::snprintf(y, sizeof y, "%.1f", 8.2 - 0.3 * static_cast<double>(k));
+        f << (record() << std::string("TITLE 2.3 ") + y + " SIZE 1.2 \"" + names[k] + "\"");
+    }
 }
 
 namespace {
@@ -61,8 +70,10 @@ void plot_join(std::ostream& f) {
 }  // namespace
 
 void write_sig_plot(std::ostream& f, const std::string& name, int nen, const real* eph,
-                    const std::vector<sig_curve>& curves, const sig_experiment* x) {
+                    const std::vector<sig_curve>& curves, const sig_experiment* x,
+                    const std::vector<std::string>& names) {
     sig_header(f, name, largest_total(nen, curves));
+    polarisation_titles(f, names);
     for (std::size_t c = 0; c < curves.size(); ++c) {
         if (c == 1) f << (record() << "SET SYMBOL 3P SIZE 0.8");
         const sig_curve& s = curves[c];

@@ -3,6 +3,7 @@
 // and how its computation ended.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "common/types.hpp"
 
@@ -21,8 +22,10 @@ struct point_signal {
     point_end end = point_end::done;
     std::string text;  // its standard-output lines, the progress line last
     std::string what;
-    cplx csig{};
-    real xtot = 0, camp = 0, cphase = 0, kwave = 0;
+    // One value per column the point gives: its channel's, or one per polarisation.
+    std::vector<cplx> csig;
+    std::vector<real> xtot, camp, cphase;
+    real kwave = 0;
 };
 
 // Records in `s` how the exception in flight ended its point.

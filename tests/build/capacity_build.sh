@@ -13,7 +13,7 @@ cmake --build "$work/build" -j2 --target korva >/dev/null
 # large TOLL_lmax keeps every atom at l <= 2, and NEP 6 the run short.
 run=$work/run
 rm -rf "$run" && mkdir -p "$run"
-cp "$src/examples/cu-k/cu.ps" "$src/examples/cu-k/cu.xs" "$run/"
+cp "$src/tests/data/cu/cu.ps" "$src/tests/data/cu/cu.xs" "$run/"
 {
   printf 'cu.ps\ncu.xs\ncap\n110\n'
   for i in $(seq 0 109); do

@@ -15,7 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path cu = fs::path(KORVA_SOURCE_DIR) / "examples" / "cu-k";
+const fs::path cu = fs::path(KORVA_SOURCE_DIR) / "tests" / "data" / "cu";
 
 struct atom {
     double x, y, z;

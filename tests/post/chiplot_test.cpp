@@ -9,28 +9,19 @@
 #include <vector>
 
 #include "common/capacities.hpp"
+#include "support/plot_check.hpp"
+#include "support/text_lines.hpp"
 
 namespace korva {
 namespace {
 
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);) lines.push_back(l);
-    return lines;
-}
+using test::has_non_finite_text;
+using test::lines_of;
 
 std::string plot(const std::vector<real>& k, const std::vector<real>& chi, real esp) {
     std::ostringstream file;
     chiplot(file, NPI_, static_cast<int>(k.size()), k.data(), chi.data(), esp, "abc_kor.chi");
     return file.str();
-}
-
-bool has_non_finite_text(const std::string& s) {
-    for (const char* bad : {"nan", "NaN", "inf", "Inf"}) {
-        if (s.find(bad) != std::string::npos) return true;
-    }
-    return false;
 }
 
 TEST(Chiplot, WholeFileOfASmallMesh) {

@@ -10,6 +10,7 @@
 #include "common/errors.hpp"
 #include "common/listread.hpp"
 #include "common/textio.hpp"
+#include "support/plot_check.hpp"
 
 namespace korva {
 
@@ -55,13 +56,6 @@ struct mesh_run {
         return out.str();
     }
 };
-
-bool has_non_finite_text(const std::string& s) {
-    for (const char* bad : {"nan", "NaN", "inf", "Inf"}) {
-        if (s.find(bad) != std::string::npos) return true;
-    }
-    return false;
-}
 
 TEST(Interpmesh, WaveNumbersUseTheMeshConstants) {
     // eph + de0 = 1 Ry: k = sqrt(13.6 * 0.263) = sqrt(3.5768) 1/A, the mesh's own 13.6 (not
@@ -252,7 +246,7 @@ TEST(Interpmesh, EnergyPointsTheMeshCannotUseStopTheRun) {
             EXPECT_EQ(text, head + "  **** ERROR IN \"INTERPMESH\": ENERGY POINT " +
                                 field_i(5, 11) + " HAS NO FINITE K ****\n")
                 << e;
-            EXPECT_FALSE(has_non_finite_text(text));
+            EXPECT_FALSE(test::has_non_finite_text(text));
         }
     }
 }

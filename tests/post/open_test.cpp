@@ -1,37 +1,29 @@
 #include "post/open.hpp"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "common/errors.hpp"
+#include "support/run_program.hpp"
 
 namespace korva {
 namespace {
 
 namespace fs = std::filesystem;
+using test::read_file;
+using test::write_file;
 
 // A fresh directory per test, removed afterwards.
 class OpenTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("korva_open_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        dir_ = test::scratch_dir(std::string("open_") +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
     void TearDown() override { fs::remove_all(dir_); }
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
-    static std::string slurp(const std::string& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
     fs::path dir_;
 };
 
@@ -44,22 +36,21 @@ TEST_F(OpenTest, NewFileIsCreatedAndReported) {
     EXPECT_EQ(out.str(), "  ... creating new file ...\n");
     file << " SET MODE VECTOR\n";
     file.commit();
-    EXPECT_EQ(slurp(p), " SET MODE VECTOR\n");
+    EXPECT_EQ(read_file(p), " SET MODE VECTOR\n");
 }
 
 TEST_F(OpenTest, ExistingLongerFileIsReplacedWhole) {
     const std::string p = path("abc_kor.fou");
-    {
-        std::ofstream old(p);
-        for (int i = 0; i < 500; ++i) old << " old line " << i << '\n';
-    }
+    std::ostringstream old;
+    for (int i = 0; i < 500; ++i) old << " old line " << i << '\n';
+    write_file(p, old.str());
     std::ostringstream out;
     plot_file file;
     open(out, file, p);
     EXPECT_EQ(out.str(), "  ... warning! overwriting previous version ...\n");
     file << " PLOT\n";
     file.commit();
-    EXPECT_EQ(slurp(p), " PLOT\n");
+    EXPECT_EQ(read_file(p), " PLOT\n");
 }
 
 TEST_F(OpenTest, ConnectedStreamIsMovedToTheNewFile) {
@@ -71,8 +62,8 @@ TEST_F(OpenTest, ConnectedStreamIsMovedToTheNewFile) {
     file << "second\n";
     file.commit();
     EXPECT_EQ(fs::exists(path("one")), true);
-    EXPECT_EQ(slurp(path("one")), "first\n");
-    EXPECT_EQ(slurp(path("two")), "second\n");
+    EXPECT_EQ(read_file(path("one")), "first\n");
+    EXPECT_EQ(read_file(path("two")), "second\n");
     EXPECT_EQ(out.str(), "  ... creating new file ...\n  ... creating new file ...\n");
 }
 
@@ -95,30 +86,24 @@ TEST_F(OpenTest, UnwritablePathThrowsWithoutAMessage) {
 // Until the commit the name keeps what it held and the new lines sit in a file beside it.
 TEST_F(OpenTest, NameKeepsItsOldContentUntilTheCommit) {
     const std::string p = path("abc_kor.dat");
-    {
-        std::ofstream old(p);
-        old << "earlier run\n";
-    }
+    write_file(p, "earlier run\n");
     std::ostringstream out;
     plot_file file;
     open(out, file, p);
     EXPECT_TRUE(file.staged());
     file << " SET FONT DUPLEX\n";
     file.flush();
-    EXPECT_EQ(slurp(p), "earlier run\n");
+    EXPECT_EQ(read_file(p), "earlier run\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator{}), 2);
     file.commit();
     EXPECT_FALSE(file.staged());
-    EXPECT_EQ(slurp(p), " SET FONT DUPLEX\n");
+    EXPECT_EQ(read_file(p), " SET FONT DUPLEX\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator{}), 1);
 }
 
 TEST_F(OpenTest, UncommittedFileLeavesNothingBehind) {
     const std::string kept = path("old_kor.chi");
-    {
-        std::ofstream old(kept);
-        old << "earlier run\n";
-    }
+    write_file(kept, "earlier run\n");
     std::ostringstream out;
     {
         plot_file a, b;
@@ -127,7 +112,7 @@ TEST_F(OpenTest, UncommittedFileLeavesNothingBehind) {
         a << "half a plot\n";
         b << "half a plot\n";
     }
-    EXPECT_EQ(slurp(kept), "earlier run\n");
+    EXPECT_EQ(read_file(kept), "earlier run\n");
     EXPECT_FALSE(fs::exists(path("new_kor.fou")));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator{}), 1);
 }
@@ -135,7 +120,7 @@ TEST_F(OpenTest, UncommittedFileLeavesNothingBehind) {
 // A replaced file keeps its permissions; a new one gets the usual ones.
 TEST_F(OpenTest, PermissionsOfTheNameAreKept) {
     const std::string p = path("abc_kor.sig");
-    { std::ofstream old(p); }
+    write_file(p, "");
     fs::permissions(p, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     std::ostringstream out;
     plot_file file;

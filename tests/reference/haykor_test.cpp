@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/textio.hpp"
+#include "support/text_lines.hpp"
 
 namespace korva::reference {
 namespace {
@@ -21,13 +22,7 @@ namespace {
 constexpr double unit_roundoff = 5.9604644775390625e-8;  // 2^-24, single precision
 
 using cdouble = std::complex<double>;
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using test::lines_of;
 
 // The 2 x 2 store with unit diagonal and both off-diagonal entries equal to x.
 matrix_store two_by_two(cplx x) {

@@ -1,4 +1,4 @@
-// Looks through the plot files of a directory for a value that is not finite.
+// Looks for values that are not finite in plot-file text or in the plot files of a directory.
 #pragma once
 #include <filesystem>
 #include <fstream>
@@ -6,6 +6,14 @@
 #include <string>
 
 namespace korva::test {
+
+// True when `text` holds a non-finite value as the program prints one ("NaN", "Infinity") or
+// as the C library does ("nan", "inf").
+inline bool has_non_finite_text(const std::string& text) {
+    for (const char* bad : {"nan", "NaN", "inf", "Inf"})
+        if (text.find(bad) != std::string::npos) return true;
+    return false;
+}
 
 // The first line of a plot file (NAME_kor.EXT) in `dir` holding "NaN", "Infinity" or
 // "-Infinity" as a word, as "NAME: line"; empty when every value is finite. Titles hold the

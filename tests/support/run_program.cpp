@@ -32,19 +32,32 @@ std::string read_file(const std::filesystem::path& p) {
     return s.str();
 }
 
-program_run run_in(const std::filesystem::path& dir, const std::string& deck,
-                   const std::string& binary, const std::string& shell_setup,
-                   const std::string& stdout_to) {
+namespace {
+
+// Runs `cmd` with the shell; standard output and error are read from `dir`.
+program_run run_shell(const std::filesystem::path& dir, const std::string& cmd) {
     program_run r;
     r.dir = dir;
-    write_file(dir / "deck.in", deck);
-    const std::string cmd = "cd '" + dir.string() + "' && " + shell_setup + " '" + binary +
-                            "' < deck.in > " + stdout_to + " 2> stderr.txt";
     const int raw = std::system(cmd.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
     r.out = read_file(dir / "stdout.txt");
     r.err = read_file(dir / "stderr.txt");
     return r;
+}
+
+}  // namespace
+
+program_run run_in(const std::filesystem::path& dir, const std::string& deck,
+                   const std::string& binary, const std::string& shell_setup,
+                   const std::string& stdout_to) {
+    write_file(dir / "deck.in", deck);
+    return run_shell(dir, "cd '" + dir.string() + "' && " + shell_setup + " '" + binary +
+                              "' < deck.in > " + stdout_to + " 2> stderr.txt");
+}
+
+program_run run_command(const std::filesystem::path& dir, const std::string& command) {
+    return run_shell(dir, "cd '" + dir.string() + "' && (" + command +
+                              ") < /dev/null > stdout.txt 2> stderr.txt");
 }
 
 program_run run_inside(const std::filesystem::path& dir, const std::string& deck,

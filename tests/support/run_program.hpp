@@ -25,6 +25,9 @@ std::string read_file(const std::filesystem::path& p);
 program_run run_in(const std::filesystem::path& dir, const std::string& deck,
                    const std::string& binary = KORVA_BINARY, const std::string& shell_setup = "",
                    const std::string& stdout_to = "stdout.txt");
+// Runs the shell command line `command` in `dir`, standard output and error to stdout.txt and
+// stderr.txt there; standard input is empty unless the command redirects it.
+program_run run_command(const std::filesystem::path& dir, const std::string& command);
 // Runs the program's own run() in `dir`, in this process, with `options`: standard output is
 // captured, an early end gives the status and standard-error line the program would.
 program_run run_inside(const std::filesystem::path& dir, const std::string& deck,

@@ -1,206 +1,136 @@
-// The plot files of a run, in the exact line forms the main program writes them, read, drawn
-// to PNG and SVG, and run through the korva-plot program itself.
+// korva-plot on plot files written by the program's own writers (src/post): read into their
+// curves, drawn to PNG and SVG, and run through the korva-plot program itself.
 #include <cairo.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "case_text.hpp"
+#include "common/capacities.hpp"
+#include "common/units.hpp"
 #include "data_columns.hpp"
 #include "draw_cairo.hpp"
 #include "draw_svg.hpp"
 #include "legend.hpp"
 #include "plot_read.hpp"
+#include "post/chiplot.hpp"
+#include "post/fouplot.hpp"
+#include "post/open.hpp"
+#include "post/signal_plot.hpp"
 #include "scene.hpp"
+#include "support/run_program.hpp"
+#include "support/text_lines.hpp"
 
 namespace korva::plot {
 namespace {
 
 namespace fs = std::filesystem;
+using test::read_file;
+using test::write_file;
 
-// A real as the main program writes it: single precision, shortest round-trip form.
-std::string real_text(float v) {
+// A plot file in the test's folder and the number of points of each curve, in the order written.
+struct sample {
+    std::string path;
+    std::vector<std::size_t> sizes;
+};
+
+// n abscissae x0 + i dx and a damped wave over them.
+struct series {
+    std::vector<real> x, y;
+};
+series wave(int n, real x0, real dx, real amp, real phase) {
+    series s;
+    for (int i = 0; i < n; ++i) {
+        s.x.push_back(x0 + dx * static_cast<real>(i));
+        s.y.push_back(amp * std::sin(5.0f * s.x.back() + phase) * std::exp(-0.2f * s.x.back()));
+    }
+    return s;
+}
+
+// Writes one plot file as the run does (connected by open(), put in place by commit());
+// `sizes` are the numbers of points of its curves.
+template <class Write>
+sample written(const fs::path& dir, const std::string& name, std::vector<std::size_t> sizes,
+               Write write) {
+    std::ostringstream log;
+    korva::plot_file f;
+    korva::open(log, f, (dir / name).string());
+    write(f);
+    f.commit();
+    return {(dir / name).string(), sizes};
+}
+
+// The signal file of `channels` channels of 40 points, with the title `title`.
+sample dat_file(const fs::path& dir, const std::string& name, int channels,
+                const std::string& title = "") {
+    return written(dir, name, std::vector<std::size_t>(channels, 40), [&](std::ostream& f) {
+        dat_header(f, title.empty() ? name : title);
+        for (int c = 0; c < channels; ++c) {
+            const series s = wave(40, 0.6f, 0.07f, 0.3f - 0.1f * c, 1.3f * c);
+            for (int i = 0; i < 40; ++i) dat_point(f, s.x[i], s.y[i], 2.0f);
+            dat_curve_end(f, c + 1 < channels);
+        }
+    });
+}
+
+// The cross-section file of one or two channels on 50 energies, and 30 experimental points.
+sample sig_file(const fs::path& dir, const std::string& name, int channels) {
+    const series x = wave(30, 0.2f, 0.09f, 0.2f, 1.0f);
+    std::vector<real> energy, value, sig0[2];
+    for (int n = 0; n < 30; ++n) energy.push_back(ev * x.x[n]), value.push_back(1.2f + x.y[n]);
+    const series xtot[2] = {wave(50, 0.1f, 0.06f, 0.3f, 0.0f), wave(50, 0.1f, 0.06f, 0.3f, 1.0f)};
+    std::vector<sig_curve> curves;
+    for (int c = 0; c < channels; ++c) {
+        for (real e : xtot[c].x) sig0[c].push_back((2.0f + static_cast<real>(c)) / (1.0f + e));
+        curves.push_back({sig0[c].data(), xtot[c].y.data()});
+    }
+    const sig_experiment experiment{energy, value, 0.0f, 0.0f, 1.0f};
+    std::vector<std::size_t> sizes(2 * channels, 50);
+    sizes.push_back(30);
+    return written(dir, name, sizes, [&](std::ostream& f) {
+        write_sig_plot(f, name, 50, xtot[0].x.data(), curves, &experiment);
+    });
+}
+
+// The lines of a file that hold two numbers and nothing else, in order: its data lines.
+std::vector<std::pair<float, float>> data_lines(const std::string& path) {
+    auto number = [](const std::string& t, float& v) {
+        const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+        return r.ec == std::errc() && r.ptr == t.data() + t.size();
+    };
+    std::vector<std::pair<float, float>> points;
+    for (const std::string& line : test::lines_of(read_file(path))) {
+        std::istringstream in(line);
+        std::string a, b, more;
+        float x, y;
+        if (in >> a >> b && !(in >> more) && number(a, x) && number(b, y)) points.push_back({x, y});
+    }
+    return points;
+}
+
+// A single-precision value in its shortest round-trip form.
+std::string shortest_text(float v) {
     char buf[32];
     return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
 }
 
-// A free-format data line: a blank, x, a blank, y.
-std::string data_line(float x, float y) {
-    std::string line = " ";
-    line += real_text(x);
-    line += ' ';
-    line += real_text(y);
-    line += '\n';
-    return line;
-}
-
-struct sample {
-    std::string name;
-    std::string text;
-    std::vector<std::vector<std::pair<float, float>>> curves;  // the points as written
-};
-
-std::vector<std::pair<float, float>> wave(int n, float x0, float dx, float amp, float phase) {
-    std::vector<std::pair<float, float>> p;
-    for (int i = 0; i < n; ++i) {
-        float x = x0 + dx * static_cast<float>(i);
-        p.push_back({x, amp * std::sin(5.0f * x + phase) * std::exp(-0.2f * x)});
-    }
-    return p;
-}
-
-std::string lines(const std::vector<std::pair<float, float>>& p) {
-    std::string s;
-    for (auto [x, y] : p) s += data_line(x, y);
-    return s;
-}
-
-// Signal file: seven header lines, then per channel its points, PLOT, JOIN (two channels:
-// SET SYMBOL 3P after each channel, and a last PLOT, JOIN with no points).
-sample dat_file(int channels) {
-    sample s{"cuk_kor.dat", "", {}};
-    s.text =
-        " SET FONT DUPLEX\n"
-        " SET WINDOW X 2 12 Y 2. 8.5\n"
-        " TITLE 3. 9.4 SIZE 2.5 \"cuk_kor.dat\"\n"
-        " TITLE 6. .7 SIZE 2.5 \"k (A)\"\n"
-        " TITLE .5 4.5 SIZE 2.5 \"C\"\n"
-        " CASE                  \"G\"\n"
-        " SET SYMBOL 2P SIZE 0.8\n";
-    for (int c = 0; c < channels; ++c) {
-        s.curves.push_back(wave(40, 0.6f, 0.07f, 0.3f - 0.1f * c, 1.3f * c));
-        s.text += lines(s.curves.back());
-        s.text += channels == 1 ? " PLOT\n JOIN\n" : " PLOT\n JOIN\n SET SYMBOL 3P SIZE 0.8\n";
-    }
-    if (channels == 2) s.text += " PLOT\n JOIN\n";
-    return s;
-}
-
-// Cross-section file with the experimental section: fixed y range, per channel the total and
-// the atomic cross-section (the second channel with marker 3P), then the experiment.
-sample sig_file(int channels = 1) {
-    sample s{"cuk_kor.sig", "", {}};
-    std::string curves;
-    float largest = 0.0f;
-    for (int c = 0; c < channels; ++c) {
-        std::vector<std::pair<float, float>> total, atomic;
-        for (int e = 0; e < 50; ++e) {
-            float eph = 0.1f + 0.06f * static_cast<float>(e);
-            float sig0 = (2.0f + static_cast<float>(c)) / (1.0f + eph);
-            float xtot = 0.3f * std::sin(9.0f * std::sqrt(eph) + static_cast<float>(c));
-            total.push_back({eph, sig0 * (xtot + 1.0f)});
-            atomic.push_back({eph, sig0});
-            largest = std::max(largest, sig0 * (xtot + 1.0f));
-        }
-        if (c == 1) curves += " SET SYMBOL 3P SIZE 0.8\n";
-        curves += lines(total) + " PLOT\n JOIN\n" + lines(atomic) + " PLOT\n JOIN\n";
-        s.curves.push_back(total);
-        s.curves.push_back(atomic);
-    }
-    std::vector<std::pair<float, float>> experiment;
-    for (int n = 0; n < 30; ++n) {
-        float eph = 0.2f + 0.09f * static_cast<float>(n);
-        experiment.push_back({eph, 1.2f * (1.0f + 0.2f * std::sin(9.0f * std::sqrt(eph)))});
-    }
-    s.curves.push_back(experiment);
-    s.text =
-        " SET FONT DUPLEX\n"
-        " SET WINDOW X 2 12 Y 2. 8.5\n"
-        " SET LIMITS Y 0.  " +
-        real_text(1.1f * largest) +
-        "\n"
-        " TITLE 3. 9.4 SIZE 2.5 \"cuk_kor.sig\"\n"
-        " TITLE 6.5 .7 SIZE 2.5 \"E (Ry)\"\n"
-        " TITLE .5 4.5 ANGLE 90 SIZE 2.5 \"S (Mbarn)\"\n"
-        " CASE                  \"G        \"\n"
-        " SET SYMBOL 2P SIZE 0.8\n" +
-        curves + " SET SYMBOL 6P SIZE 0.8\n" + lines(experiment) + " PLOT\n JOIN\n";
-    return s;
-}
-
-// Chi file: a marker at the origin, the titles (line 7 without the leading blank), the curve.
-sample chi_file() {
-    sample s{"cuk_kor.chi", "", {}};
-    auto chi = wave(120, 2.0f, 0.08f, 0.4f, 0.0f);
-    s.text =
-        " SET MODE VECTOR\n"
-        " SET WINDOW X 2 12 Y 2 8.5\n"
-        " SET LIMITS X 0 12 Y  -0.5 0.5\n"
-        "  0.  0. \n"
-        "  PLOT \n"
-        " TITLE 3. 9.2 SIZE 3 \"cuk_kor.chi\"\n"
-        "TITLE 9.5 8. SIZE 2 \"k**2.0\"\n"
-        " TITLE BOTTOM SIZE 2.5 \"k1(4A515O20-11)\"\n"
-        " CASE                  \" U C CVUSVC  C \"\n" +
-        lines(chi) + " JOIN\n";
-    s.curves = {{{0.0f, 0.0f}}, chi};
-    return s;
-}
-
-// Fourier file: 201 points for R = 0..8, JOIN, the origin point and the titles, PLOT last.
-sample fou_file() {
-    sample s{"cuk_kor.fou", "", {}};
-    std::vector<std::pair<float, float>> ft;
-    for (int n = 0; n <= 200; ++n) {
-        float r = static_cast<float>(n) * 0.04f;
-        ft.push_back({r, 3.0f * std::exp(-(r - 2.5f) * (r - 2.5f) / 0.1f) + 1e-05f});
-    }
-    s.text =
-        " SET MODE VECTOR\n"
-        " SET WINDOW X 2 12 Y 2 8.5\n"
-        " SET LIMITS X 0 8.0 \n" +
-        lines(ft) +
-        " JOIN\n"
-        " 0. 0.\n"
-        " TITLE 3. 9.2 SIZE 3 \"cuk_kor.fou\"\n"
-        " TITLE 7 8. SIZE 2 \"Fourier Transform\"\n"
-        " TITLE BOTTOM SIZE 2.5 \"R1(4A515O2)\"\n"
-        " CASE                  \" U C CVUSV \"\n"
-        " PLOT\n";
-    s.curves = {ft, {{0.0f, 0.0f}}};
-    return s;
-}
-
-// Header of a fixed-axis plot: limits, origin marker, file title over the frame, k title.
-sample plotin_file() {
-    sample s{"cuk_kor.pin", "", {}};
-    std::string name = "cuk_kor.pin";
-    name.resize(80, ' ');
-    s.text =
-        " SET MODE VECTOR\n"
-        " SET WINDOW X 2 12 Y 2 8.5\n"
-        " SET LIMITS X 0 17 Y -.75 +.75\n"
-        "  0. 0. \n"
-        " PLOT\n"
-        " TITLE TOP \"          file   " +
-        name +
-        "\"\n"
-        " TITLE 6.1 1.4 SIZE 2.5 \"k1(4A515O20-11)\"\n"
-        " CASE                  \" U C CVUSVC  C \"\n";
-    s.curves = {{{0.0f, 0.0f}}};
-    return s;
-}
-
-std::vector<sample> all_samples() {
-    return {dat_file(1), dat_file(2), sig_file(1),  sig_file(2),
-            chi_file(),  fou_file(),  plotin_file()};
-}
-
 plot_file parse(const sample& s, std::string* warnings = nullptr) {
-    std::istringstream in(s.text);
+    std::istringstream in(read_file(s.path));
     std::ostringstream warn;
-    plot_file p = read_plot(in, s.name, warn);
+    plot_file p = read_plot(in, s.path, warn);
     if (warnings) *warnings = warn.str();
     return p;
+}
+
+// korva-plot run in `dir` with the arguments `args`.
+test::program_run plot_tool(const fs::path& dir, const std::string& args) {
+    return test::run_command(dir, std::string("'") + KORVA_PLOT_BINARY + "' " + args);
 }
 
 // Leaves no font cache behind for a leak checker at the end of the test program.
@@ -210,24 +140,32 @@ class font_cache_release : public ::testing::Environment {
 const ::testing::Environment* const font_caches =
     ::testing::AddGlobalTestEnvironment(new font_cache_release);
 
+// Each test gets a folder of its own with the files of a one-channel and a two-channel run.
 class PlotFiles : public ::testing::Test {
   protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::temp_directory_path() /
-              ("korva_plot_" + std::to_string(::getpid()) + "_" + info->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = test::scratch_dir(std::string("plot_") +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dat1 = dat_file(dir, "one_kor.dat", 1);
+        dat2 = dat_file(dir, "two_kor.dat", 2);
+        sig1 = sig_file(dir, "one_kor.sig", 1);
+        sig2 = sig_file(dir, "two_kor.sig", 2);
+        // chi(k) on a mesh of 120 points from k = 2 and its Fourier transform; each file with
+        // a marker at the origin.
+        const series k = wave(120, 2.0f, 0.08f, 0.4f, 0.0f);
+        chi = written(dir, "one_kor.chi", {1, 120}, [&](std::ostream& f) {
+            chiplot(f, NPI_, 120, k.x.data(), k.y.data(), 0.0f, "one_kor.chi");
+        });
+        fouplot_state st;
+        fou = written(dir, "one_kor.fou", {201, 1}, [&](std::ostream& f) {
+            fouplot(st, f, NPI_, 120, k.x.data(), k.y.data(), 3.0f, 11.0f, 2.0f, "one_kor.fou");
+        });
     }
     void TearDown() override { fs::remove_all(dir); }
-
-    std::string put(const std::string& name, const std::string& text) {
-        std::string path = (dir / name).string();
-        std::ofstream(path) << text;
-        return path;
-    }
+    std::vector<sample> all() const { return {dat1, dat2, sig1, sig2, chi, fou}; }
 
     fs::path dir;
+    sample dat1, dat2, sig1, sig2, chi, fou;
 };
 
 struct raster {
@@ -283,76 +221,46 @@ int count_coloured(const raster& r) {
     return n;
 }
 
-TEST_F(PlotFiles, EachFileReadsIntoItsCurves) {
-    for (const sample& s : all_samples()) {
+TEST_F(PlotFiles, EachFileReadsIntoItsCurvesWithTheValuesWritten) {
+    for (const sample& s : all()) {
         std::string warnings;
         plot_file p = parse(s, &warnings);
-        EXPECT_EQ(warnings, "") << s.name << " curves=" << s.curves.size();
-        ASSERT_EQ(p.curves.size(), s.curves.size()) << s.name;
-        for (std::size_t c = 0; c < s.curves.size(); ++c) {
-            ASSERT_EQ(p.curves[c].points.size(), s.curves[c].size()) << s.name << " c=" << c;
-            for (std::size_t i = 0; i < s.curves[c].size(); ++i) {
-                // Exactly the single-precision values written.
-                EXPECT_EQ(static_cast<float>(p.curves[c].points[i].x), s.curves[c][i].first);
-                EXPECT_EQ(static_cast<float>(p.curves[c].points[i].y), s.curves[c][i].second);
+        EXPECT_EQ(warnings, "") << s.path;
+        ASSERT_EQ(p.curves.size(), s.sizes.size()) << s.path;
+        // Every data line, in order, exactly the single-precision values written.
+        const auto lines = data_lines(s.path);
+        std::size_t at = 0;
+        for (std::size_t c = 0; c < s.sizes.size(); ++c) {
+            ASSERT_EQ(p.curves[c].points.size(), s.sizes[c]) << s.path << " c=" << c;
+            for (const point& q : p.curves[c].points) {
+                ASSERT_LT(at, lines.size()) << s.path;
+                EXPECT_EQ(static_cast<float>(q.x), lines[at].first) << s.path << " " << at;
+                EXPECT_EQ(static_cast<float>(q.y), lines[at].second) << s.path << " " << at;
+                ++at;
             }
         }
+        EXPECT_EQ(at, lines.size()) << s.path;
     }
-    plot_file dat2 = parse(dat_file(2));
-    EXPECT_EQ(describe(dat2.curves[0]), "PLOT+JOIN, symbol 2P");
-    EXPECT_EQ(describe(dat2.curves[1]), "PLOT+JOIN, symbol 3P");
-    EXPECT_FALSE(dat2.x.fixed || dat2.y.fixed);
-    EXPECT_EQ(dat2.titles[2].controls, "G");
+    plot_file dat = parse(dat2);
+    EXPECT_EQ(describe(dat.curves[0]), "PLOT+JOIN, symbol 2P");
+    EXPECT_EQ(describe(dat.curves[1]), "PLOT+JOIN, symbol 3P");
+    EXPECT_FALSE(dat.x.fixed || dat.y.fixed);
+    EXPECT_EQ(dat.titles[2].controls, "G");
 
-    plot_file sig = parse(sig_file());
+    plot_file sig = parse(sig1);
     EXPECT_TRUE(sig.y.fixed && !sig.x.fixed);
     EXPECT_EQ(describe(sig.curves[2]), "PLOT+JOIN, symbol 6P");
 
-    plot_file chi = parse(chi_file());
-    EXPECT_EQ(describe(chi.curves[0]), "PLOT, default symbol");
-    EXPECT_EQ(describe(chi.curves[1]), "JOIN");
-    EXPECT_EQ(chi.y.lo, -0.5);
-    EXPECT_EQ(chi.titles.size(), 3u);
+    plot_file c = parse(chi);
+    EXPECT_EQ(describe(c.curves[0]), "PLOT, default symbol");
+    EXPECT_EQ(describe(c.curves[1]), "JOIN");
+    EXPECT_EQ(c.y.lo, -0.5);  // the ladder's step above 0.4 exp(-0.5), the largest |chi|
+    EXPECT_EQ(c.titles.size(), 3u);
 
-    plot_file fou = parse(fou_file());
-    EXPECT_TRUE(fou.x.fixed && !fou.y.fixed);
-    EXPECT_EQ(fou.x.hi, 8.0);
-    EXPECT_EQ(fou.titles.back().controls, " U C CVUSV ");
-
-    plot_file pin = parse(plotin_file());
-    EXPECT_EQ(pin.titles[0].where, placement::top);
-    EXPECT_EQ(pin.titles[0].text.size(), 97u);  // 10 blanks, "file", 3 blanks, 80 characters
-}
-
-TEST_F(PlotFiles, PicturesHaveTheirSizeAndCurvesStayInsideTheFrame) {
-    for (const sample& s : all_samples()) {
-        plot_file p = parse(s);
-        scene sc = layout(p);
-        std::string png = (dir / (s.name + ".png")).string();
-        write_png(sc, png);
-        raster r = load_png(png);
-        ASSERT_EQ(r.width, 800) << s.name;
-        ASSERT_EQ(r.height, 600) << s.name;
-        std::vector<int> per_curve(p.curves.size(), 0);
-        int outside = 0;
-        for (int y = 0; y < r.height; ++y)
-            for (int x = 0; x < r.width; ++x) {
-                std::uint32_t v = r.px[static_cast<std::size_t>(y * r.width + x)];
-                if (!coloured(v)) continue;
-                // One pixel of antialiasing on the frame line.
-                if (x < sc.frame.x0 - 1 || x > sc.frame.x1 + 1 || y < sc.frame.y0 - 1 ||
-                    y > sc.frame.y1 + 1)
-                    ++outside;
-                for (std::size_t c = 0; c < p.curves.size(); ++c)
-                    per_curve[c] += tinted_by(v, curve_colour(static_cast<int>(c) + 1));
-            }
-        EXPECT_EQ(outside, 0) << s.name;
-        // Every curve of many points shows; a lone marker at the frame corner may not.
-        for (std::size_t c = 0; c < p.curves.size(); ++c)
-            if (p.curves[c].points.size() > 1) {
-                EXPECT_GT(per_curve[c], 100) << s.name << " c=" << c;
-            }
-    }
+    plot_file f = parse(fou);
+    EXPECT_TRUE(f.x.fixed && !f.y.fixed);
+    EXPECT_EQ(f.x.hi, 8.0);
+    EXPECT_EQ(f.titles.back().controls, " U C CVUSV ");
 }
 
 TEST_F(PlotFiles, MarkersAndLinesDrawDifferently) {
@@ -393,26 +301,8 @@ TEST_F(PlotFiles, MarkersAndLinesDrawDifferently) {
         }
 }
 
-// Runs the program with the shell, returns its exit status; output goes to files in dir.
-int run_tool(const std::string& args, const fs::path& dir, std::string* out = nullptr,
-             std::string* err = nullptr) {
-    fs::path o = dir / "stdout.txt", e = dir / "stderr.txt";
-    std::string cmd = std::string("'") + KORVA_PLOT_BINARY + "' " + args + " >'" + o.string() +
-                      "' 2>'" + e.string() + "' </dev/null";
-    int status = std::system(cmd.c_str());
-    auto slurp = [](const fs::path& f) {
-        std::ifstream in(f);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    };
-    if (out) *out = slurp(o);
-    if (err) *err = slurp(e);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST_F(PlotFiles, SvgHoldsOnePathPerCurve) {
-    for (const sample& s : all_samples()) {
+    for (const sample& s : all()) {
         plot_file p = parse(s);
         std::ostringstream svg;
         write_svg(layout(p), svg);
@@ -421,29 +311,37 @@ TEST_F(PlotFiles, SvgHoldsOnePathPerCurve) {
         for (auto at = t.find("<path class=\"curve\""); at != std::string::npos;
              at = t.find("<path class=\"curve\"", at + 1))
             ++paths;
-        EXPECT_EQ(paths, p.curves.size()) << s.name;
+        EXPECT_EQ(paths, p.curves.size()) << s.path;
         for (std::size_t c = 1; c <= p.curves.size(); ++c)
             EXPECT_NE(t.find("id=\"curve-" + std::to_string(c) + "\""), std::string::npos)
-                << s.name;
-        EXPECT_EQ(t.rfind("</svg>\n"), t.size() - 7) << s.name;
+                << s.path;
+        EXPECT_EQ(t.rfind("</svg>\n"), t.size() - 7) << s.path;
     }
     std::ostringstream dat;
-    write_svg(layout(parse(dat_file(2))), dat);
+    write_svg(layout(parse(dat2)), dat);
     EXPECT_NE(dat.str().find("id=\"curve-2\" data-style=\"PLOT+JOIN\" data-symbol=\"3P\""),
               std::string::npos);
     EXPECT_NE(dat.str().find(">\u03c7</text>"), std::string::npos);  // "C" under control G
     std::ostringstream sig;
-    write_svg(layout(parse(sig_file())), sig);
+    write_svg(layout(parse(sig1)), sig);
     EXPECT_NE(sig.str().find("transform=\"rotate(-90.00 30.00 330.00)\">\u03c3 (Mbarn)</text>"),
               std::string::npos);
-    // The axis titles of chi and Fourier plot read k (Angstrom^-1) and R (Angstrom).
-    std::ostringstream chi, fou;
-    write_svg(layout(parse(chi_file())), chi);
-    write_svg(layout(parse(fou_file())), fou);
-    EXPECT_NE(chi.str().find(">k (\u00c5\u207b\u00b9)</text>"), std::string::npos) << chi.str();
-    EXPECT_EQ(chi.str().find("4A515"), std::string::npos);
-    EXPECT_NE(fou.str().find(">R (\u00c5)</text>"), std::string::npos);
-    EXPECT_EQ(fou.str().find("4A515"), std::string::npos);
+    // The axis titles of chi and Fourier plot read k (Angstrom^-1) and R (Angstrom), all on the
+    // line (U+00C5, U+207B, U+00B9), every CASE control applied.
+    for (const auto& [s, shown] : {std::pair{chi, "k (\u00c5\u207b\u00b9)"}, {fou, "R (\u00c5)"}}) {
+        const plot_file p = parse(s);
+        const title& axis = p.titles.back();  // TITLE BOTTOM, the last
+        const case_text r = render_case(axis.text, axis.controls);
+        ASSERT_EQ(r.spans.size(), 1u) << s.path;
+        EXPECT_EQ(r.spans[0].utf8, shown) << s.path;
+        EXPECT_EQ(r.spans[0].shift, text_shift::none) << s.path;
+        EXPECT_TRUE(r.not_applied.empty()) << s.path;
+        std::ostringstream svg;
+        write_svg(layout(p), svg);
+        EXPECT_NE(svg.str().find(std::string(">") + shown + "</text>"), std::string::npos)
+            << s.path;
+        EXPECT_EQ(svg.str().find("4A515"), std::string::npos) << s.path;
+    }
 }
 
 std::vector<std::string> names(const plot_file& p) {
@@ -454,34 +352,24 @@ std::vector<std::string> names(const plot_file& p) {
 
 TEST_F(PlotFiles, LegendNamesTheCurvesInTheOrderTheRunWritesThem) {
     using v = std::vector<std::string>;
-    EXPECT_EQ(names(parse(dat_file(1))), v{"final state l+1"});
-    EXPECT_EQ(names(parse(dat_file(2))), (v{"final state l-1", "final state l+1"}));
-    EXPECT_EQ(names(parse(sig_file(1))), (v{"total", "atomic", "experiment"}));
-    EXPECT_EQ(names(parse(sig_file(2))),
+    EXPECT_EQ(names(parse(dat1)), v{"final state l+1"});
+    EXPECT_EQ(names(parse(dat2)), (v{"final state l-1", "final state l+1"}));
+    EXPECT_EQ(names(parse(sig1)), (v{"total", "atomic", "experiment"}));
+    EXPECT_EQ(names(parse(sig2)),
               (v{"total, l-1", "atomic, l-1", "total, l+1", "atomic, l+1", "experiment"}));
     // One curve besides the origin mark: nothing to tell apart.
-    EXPECT_EQ(names(parse(chi_file())), v{});
-    EXPECT_EQ(names(parse(fou_file())), v{});
-    // A file that does not say what it holds: curve N, numbered as in --data.
-    sample other = dat_file(2);
-    other.text.replace(other.text.find("cuk_kor.dat"), 11, "my own data");
-    EXPECT_EQ(names(parse(other)), (v{"curve 1", "curve 2"}));
-    sample three = dat_file(2);
-    three.text += " 1 1\n 2 2\n JOIN\n";
-    EXPECT_EQ(names(parse(three)), (v{"curve 1", "curve 2", "curve 3"}));
+    EXPECT_EQ(names(parse(chi)), v{});
+    EXPECT_EQ(names(parse(fou)), v{});
+    // A file that does not say what it holds, or holds more channels than a run writes:
+    // curve N, numbered as in --data.
+    EXPECT_EQ(names(parse(dat_file(dir, "other", 2, "my own data"))), (v{"curve 1", "curve 2"}));
+    EXPECT_EQ(names(parse(dat_file(dir, "three_kor.dat", 3))),
+              (v{"curve 1", "curve 2", "curve 3"}));
 
     // Drawn: one sample per entry and its name, inside the frame; none with --no-legend.
-    std::string sig = put("cuk_kor.sig", sig_file(2).text);
-    std::string with = (dir / "with.svg").string(), without = (dir / "without.svg").string();
-    ASSERT_EQ(run_tool("-o '" + with + "' '" + sig + "'", dir), 0);
-    ASSERT_EQ(run_tool("--no-legend -o '" + without + "' '" + sig + "'", dir), 0);
-    auto slurp = [](const std::string& f) {
-        std::ifstream in(f);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    };
-    std::string a = slurp(with), b = slurp(without);
+    ASSERT_EQ(plot_tool(dir, "-o with.svg '" + sig2.path + "'").status, 0);
+    ASSERT_EQ(plot_tool(dir, "--no-legend -o without.svg '" + sig2.path + "'").status, 0);
+    std::string a = read_file(dir / "with.svg"), b = read_file(dir / "without.svg");
     for (int c = 1; c <= 5; ++c)
         EXPECT_NE(a.find("class=\"legend\" data-curve=\"" + std::to_string(c) + "\""),
                   std::string::npos)
@@ -489,7 +377,7 @@ TEST_F(PlotFiles, LegendNamesTheCurvesInTheOrderTheRunWritesThem) {
     EXPECT_NE(a.find(">atomic, l+1</text>"), std::string::npos);
     EXPECT_EQ(b.find("legend"), std::string::npos);
     EXPECT_EQ(b.find(">experiment<"), std::string::npos);
-    scene sc = layout(parse(sig_file(2)));
+    scene sc = layout(parse(sig2));
     for (const stroke& k : sc.strokes)
         if (k.role == stroke_role::legend)
             for (const polyline& p : k.parts)
@@ -501,107 +389,122 @@ TEST_F(PlotFiles, LegendNamesTheCurvesInTheOrderTheRunWritesThem) {
                 }
 }
 
-TEST_F(PlotFiles, ProgramDrawsEveryFileBesideIt) {
+TEST_F(PlotFiles, ProgramDrawsEveryFileBesideItWithTheCurvesInsideTheFrame) {
     std::string args;
-    for (const sample& s : all_samples()) args += " '" + put(s.name, s.text) + "'";
-    std::string err;
-    EXPECT_EQ(run_tool(args, dir, nullptr, &err), 0) << err;
-    EXPECT_EQ(err, "");
-    for (const sample& s : all_samples()) {
-        raster r = load_png((dir / (s.name + ".png")).string());
-        EXPECT_EQ(r.width, 800) << s.name;
-        EXPECT_EQ(r.height, 600) << s.name;
-        std::ifstream svg(dir / (s.name + ".svg"));
-        std::string head;
-        std::getline(svg, head);
-        EXPECT_EQ(head, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>") << s.name;
+    for (const sample& s : all()) args += " '" + s.path + "'";
+    const test::program_run run = plot_tool(dir, args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    for (const sample& s : all()) {
+        EXPECT_EQ(
+            read_file(s.path + ".svg").rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", 0), 0u)
+            << s.path;
+        const plot_file p = parse(s);
+        const box frame = layout(p).frame;
+        const raster r = load_png(s.path + ".png");
+        ASSERT_EQ(r.width, 800) << s.path;
+        ASSERT_EQ(r.height, 600) << s.path;
+        std::vector<int> per_curve(p.curves.size(), 0);
+        int outside = 0;
+        for (int y = 0; y < r.height; ++y)
+            for (int x = 0; x < r.width; ++x) {
+                std::uint32_t v = r.px[static_cast<std::size_t>(y * r.width + x)];
+                if (!coloured(v)) continue;
+                // One pixel of antialiasing on the frame line.
+                outside +=
+                    x < frame.x0 - 1 || x > frame.x1 + 1 || y < frame.y0 - 1 || y > frame.y1 + 1;
+                for (std::size_t c = 0; c < p.curves.size(); ++c)
+                    per_curve[c] += tinted_by(v, curve_colour(static_cast<int>(c) + 1));
+            }
+        EXPECT_EQ(outside, 0) << s.path;
+        // Every curve of many points shows; a lone marker at the frame corner may not.
+        for (std::size_t c = 0; c < p.curves.size(); ++c)
+            EXPECT_TRUE(p.curves[c].points.size() == 1 || per_curve[c] > 100)
+                << s.path << " c=" << c << ": " << per_curve[c] << " pixels";
     }
-    std::string pdf = (dir / "chi.pdf").string();
-    EXPECT_EQ(run_tool("-o '" + pdf + "' '" + (dir / "cuk_kor.chi").string() + "'", dir), 0);
-    std::ifstream in(pdf);
-    std::string magic(4, ' ');
-    in.read(magic.data(), 4);
-    EXPECT_EQ(magic, "%PDF");
+    EXPECT_EQ(plot_tool(dir, "-o chi.pdf '" + chi.path + "'").status, 0);
+    EXPECT_EQ(read_file(dir / "chi.pdf").substr(0, 4), "%PDF");
 }
 
 TEST_F(PlotFiles, DataColumnsGiveBackEveryNumberExactly) {
-    sample s = dat_file(2);
-    std::string path = put(s.name, s.text);
-    std::string out, err;
-    ASSERT_EQ(run_tool("--data '" + path + "'", dir, &out, &err), 0) << err;
-    // Expected text: the tokens as the main program wrote them, without the leading blank.
+    const test::program_run r = plot_tool(dir, "--data '" + dat2.path + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The tokens as the program wrote them, in their shortest form ("2.0" comes back as "2").
+    const auto lines = data_lines(dat2.path);
     std::string expected;
-    for (std::size_t c = 0; c < s.curves.size(); ++c) {
+    for (std::size_t c = 0, at = 0; c < dat2.sizes.size(); ++c) {
         if (c > 0) expected += "\n";
         expected += "# curve " + std::to_string(c + 1) + " (PLOT+JOIN, symbol " +
-                    (c == 0 ? "2P" : "3P") + ") of " + path + "\n";
-        for (auto [x, y] : s.curves[c]) expected += real_text(x) + " " + real_text(y) + "\n";
+                    (c == 0 ? "2P" : "3P") + ") of " + dat2.path + "\n";
+        for (std::size_t i = 0; i < dat2.sizes[c]; ++i, ++at)
+            expected +=
+                shortest_text(lines[at].first) + " " + shortest_text(lines[at].second) + "\n";
     }
-    EXPECT_EQ(out, expected);
-    std::string listed = (dir / "columns.txt").string();
-    ASSERT_EQ(run_tool("--data -o '" + listed + "' '" + path + "'", dir, &out), 0);
-    EXPECT_EQ(out, "");
-    std::ifstream columns(listed);
-    std::stringstream ss;
-    ss << columns.rdbuf();
-    EXPECT_EQ(ss.str(), expected);
+    EXPECT_EQ(r.out, expected);
+    const test::program_run listed = plot_tool(dir, "--data -o columns.txt '" + dat2.path + "'");
+    ASSERT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.out, "");
+    EXPECT_EQ(read_file(dir / "columns.txt"), expected);
 
-    // Tokens in other spellings come back as the same values in shortest form.
-    std::string other = put("other.fou", " 0. .5\n +.75 1.0E+02\n 2.5D-3 -0.0123\n JOIN\n");
-    ASSERT_EQ(run_tool("--data '" + other + "'", dir, &out), 0);
-    EXPECT_EQ(out, "# curve 1 (JOIN) of " + other + "\n0 0.5\n0.75 100\n0.0025 -0.0123\n");
+    // The Fourier file's R = 0.0 and its origin mark " 0. 0." come back as 0.
+    const std::string out = plot_tool(dir, "--data '" + fou.path + "'").out;
+    EXPECT_EQ(out.find("# curve 1 (JOIN) of " + fou.path + "\n0 "), 0u) << out;
+    EXPECT_EQ(out.substr(out.rfind("\n\n") + 2),
+              "# curve 2 (PLOT, default symbol) of " + fou.path + "\n0 0\n");
 }
 
 TEST_F(PlotFiles, UnknownCommandWarnsWithItsLineAndStillDraws) {
-    sample s = dat_file(1);
-    std::string text = s.text;
+    std::string text = read_file(dat1.path);
     text.insert(text.find(" SET SYMBOL"), " SET COLOUR RED\n");  // becomes line 7
-    std::string path = put("warn_kor.dat", text);
-    std::string err;
-    EXPECT_EQ(run_tool("'" + path + "'", dir, nullptr, &err), 0);
-    EXPECT_NE(err.find(path + ":7: warning: unknown command \"SET COLOUR RED\""), std::string::npos)
-        << err;
-    raster r = load_png(path + ".png");
-    EXPECT_EQ(r.width, 800);
-    EXPECT_GT(count_coloured(r), 100);
+    const std::string path = (dir / "warn_kor.dat").string();
+    write_file(path, text);
+    const test::program_run r = plot_tool(dir, "'" + path + "'");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find(path + ":7: warning: unknown command \"SET COLOUR RED\""),
+              std::string::npos)
+        << r.err;
+    raster png = load_png(path + ".png");
+    EXPECT_EQ(png.width, 800);
+    EXPECT_GT(count_coloured(png), 100);
 }
 
 TEST_F(PlotFiles, BrokenDataLineGivesStatusTwoAndItsLine) {
-    sample s = dat_file(1);
-    std::string text = s.text;
+    std::string text = read_file(dat1.path);
     std::size_t at = 0;
     for (int i = 0; i < 10; ++i) at = text.find('\n', at) + 1;  // start of line 11
     text.insert(at, " 1.25 0.5x\n");
-    std::string path = put("bad_kor.dat", text);
-    std::string err;
-    EXPECT_EQ(run_tool("'" + path + "'", dir, nullptr, &err), 2);
-    EXPECT_NE(err.find(path + ":11: error: malformed data line \"1.25 0.5x\""), std::string::npos)
-        << err;
+    const std::string path = (dir / "bad_kor.dat").string();
+    write_file(path, text);
+    test::program_run r = plot_tool(dir, "'" + path + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(path + ":11: error: malformed data line \"1.25 0.5x\""), std::string::npos)
+        << r.err;
     EXPECT_FALSE(fs::exists(path + ".png"));
-    EXPECT_EQ(run_tool("--data '" + path + "'", dir, nullptr, &err), 2);
-    EXPECT_NE(err.find(":11: error:"), std::string::npos) << err;
+    r = plot_tool(dir, "--data '" + path + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(":11: error:"), std::string::npos) << r.err;
 }
 
 TEST_F(PlotFiles, UsageAndMissingFiles) {
-    std::string out, err;
-    EXPECT_EQ(run_tool("'" + (dir / "none_kor.dat").string() + "'", dir, nullptr, &err), 1);
-    EXPECT_NE(err.find("cannot open " + (dir / "none_kor.dat").string()), std::string::npos);
-    EXPECT_EQ(run_tool("'" + dir.string() + "'", dir, nullptr, &err), 1);
-    EXPECT_NE(err.find("is a directory"), std::string::npos) << err;
-    EXPECT_EQ(run_tool("", dir, nullptr, &err), 1);
-    EXPECT_EQ(run_tool("--frobnicate x", dir, nullptr, &err), 1);
-    std::string a = put("a.dat", dat_file(1).text), b = put("b.dat", dat_file(1).text);
-    EXPECT_EQ(run_tool("-o x.png '" + a + "' '" + b + "'", dir), 1);
-    EXPECT_EQ(run_tool("-o '" + (dir / "x.gif").string() + "' '" + a + "'", dir), 1);
-    EXPECT_EQ(run_tool("-o '" + (dir / "no/such/dir/x.png").string() + "' '" + a + "'", dir,
-                       nullptr, &err),
-              1);
-    EXPECT_NE(err.find("cannot write"), std::string::npos) << err;
+    test::program_run r = plot_tool(dir, "none_kor.dat");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot open none_kor.dat"), std::string::npos) << r.err;
+    r = plot_tool(dir, ".");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("is a directory"), std::string::npos) << r.err;
+    const std::string a = "'" + dat1.path + "'", b = "'" + dat2.path + "'";
+    for (const std::string& args :
+         {std::string(), std::string("--frobnicate x"), "-o x.png " + a + " " + b, "-o x.gif " + a})
+        EXPECT_EQ(plot_tool(dir, args).status, 1) << args;
+    r = plot_tool(dir, "-o no/such/dir/x.png " + a);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
     // The other files are still drawn; the worst status is returned.
-    EXPECT_EQ(run_tool("'" + a + "' '" + (dir / "none").string() + "' '" + b + "'", dir), 1);
-    EXPECT_TRUE(fs::exists(a + ".png") && fs::exists(b + ".svg"));
-    EXPECT_EQ(run_tool("--help", dir, &out), 0);
-    EXPECT_EQ(out.rfind("Usage: korva-plot [-o OUT] [--no-legend] FILE...\n", 0), 0u) << out;
+    EXPECT_EQ(plot_tool(dir, a + " none " + b).status, 1);
+    EXPECT_TRUE(fs::exists(dat1.path + ".png") && fs::exists(dat2.path + ".svg"));
+    r = plot_tool(dir, "--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("Usage: korva-plot [-o OUT] [--no-legend] FILE...\n", 0), 0u) << r.out;
 }
 
 TEST_F(PlotFiles, HostileInputNeverCrashesOrPrintsNonFiniteNumbers) {
@@ -617,18 +520,14 @@ TEST_F(PlotFiles, HostileInputNeverCrashesOrPrintsNonFiniteNumbers) {
         " SET SYMBOL 99999999999999999999P SIZE 1e30\n 1 2\n PLOT\n"};
     int k = 0;
     for (const std::string& t : texts) {
-        // Built in steps: g++ 12 warns falsely (-Wrestrict) about "h" + std::to_string(k).
-        std::string name = std::to_string(k);
-        name.insert(name.begin(), 'h');
-        std::string path = put(name + ".dat", t);
-        int status = run_tool("'" + path + "'", dir);
+        const std::string path = (dir / "h").string() + std::to_string(k) + ".dat";
+        write_file(path, t);
+        const int status = plot_tool(dir, "'" + path + "'").status;
         EXPECT_TRUE(status == 0 || status == 2) << "case " << k << " status " << status;
         if (status == 0) {
-            std::ifstream svg(path + ".svg");
-            std::stringstream ss;
-            ss << svg.rdbuf();
-            EXPECT_EQ(ss.str().find("nan"), std::string::npos) << "case " << k;
-            EXPECT_EQ(ss.str().find("inf"), std::string::npos) << "case " << k;
+            const std::string svg = read_file(path + ".svg");
+            EXPECT_EQ(svg.find("nan"), std::string::npos) << "case " << k;
+            EXPECT_EQ(svg.find("inf"), std::string::npos) << "case " << k;
             EXPECT_EQ(load_png(path + ".png").width, 800) << "case " << k;
         }
         ++k;

@@ -265,22 +265,9 @@ TEST(CaseText, GreekControlUnderLettersOthersAsWritten) {
     EXPECT_EQ(apply_case("a\tb\xc3\xa9", ""), "a?b??");  // only printable ASCII passes
 }
 
-// The axis titles of the chi and Fourier plots as the run writes them, and what they mean:
-// k in inverse Angstrom, R in Angstrom.
-TEST(CaseText, RunTitlesReadAsPhysics) {
-    const struct {
-        const char* text;
-        const char* controls;
-        const char* shown;
-    } titles[] = {{"k1(4A515O20-11)", " U C CVUSVC  C ", "k (\u00c5\u207b\u00b9)"},
-                  {"R1(4A515O2)", " U C CVUSV ", "R (\u00c5)"}};
-    for (const auto& t : titles) {
-        case_text r = render_case(t.text, t.controls);
-        ASSERT_EQ(r.spans.size(), 1u) << t.text;  // all on the line: U+00C5, U+207B, U+00B9
-        EXPECT_EQ(r.spans[0].utf8, t.shown) << t.text;
-        EXPECT_EQ(r.spans[0].shift, text_shift::none) << t.text;
-        EXPECT_TRUE(r.not_applied.empty()) << t.text;
-    }
+// Raised and lowered text: script characters where Unicode has them, shifted spans elsewhere
+// (the run's own axis titles are checked in plot_files_test).
+TEST(CaseText, ScriptsShiftsAndRings) {
     // Subscript digits and signs; letters have no script characters and are drawn shifted.
     EXPECT_EQ(apply_case("E2+11 x", " C  C"), "E\u208a\u2081 x");
     case_text r = render_case("E0ab1/x2mA1", " C  C  CG C");

@@ -1,4 +1,4 @@
-// The files korva-psgen writes, read back the way KORVA reads them: comment line, record counts,
+// The files korva-psgen writes, read back through KORVA's own reader: comment line, record counts,
 // grouping, the conjugation convention and the example data sets; and the input checks.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "input/data_header.hpp"
 #include "psgen_input.hpp"
+#include "psgen_read_back.hpp"
 #include "pstables.hpp"
 #include "support/run_program.hpp"
 #include "tmatrix.hpp"
@@ -24,43 +26,14 @@ namespace korva::psgen {
 namespace {
 
 namespace fs = std::filesystem;
+using test::read_psgen_files;
 
-struct text_file {
-    std::string comment;  // first line, when it does not start with a number
-    std::vector<std::vector<double>> records;
-};
-
-// Whitespace-separated numbers, one record per line; a first line whose first word is not a
-// number is the comment. A word that is not a number fails the test.
-text_file read_numbers(const fs::path& p) {
-    text_file f;
+// Lines of a text file (the comment line included).
+std::size_t line_count(const fs::path& p) {
     std::ifstream in(p);
-    EXPECT_TRUE(in.good()) << p;
-    std::string line;
-    bool first = true;
-    while (std::getline(in, line)) {
-        std::istringstream is(line);
-        std::vector<double> rec;
-        std::string w;
-        bool numeric = true;
-        while (is >> w) {
-            char* end = nullptr;
-            const double v = std::strtod(w.c_str(), &end);
-            if (end == w.c_str() || *end != '\0') {
-                numeric = false;
-                break;
-            }
-            rec.push_back(v);
-        }
-        if (first && !numeric) {
-            f.comment = line;
-        } else {
-            EXPECT_TRUE(numeric) << p << ": " << line;
-            if (!rec.empty()) f.records.push_back(rec);
-        }
-        first = false;
-    }
-    return f;
+    std::size_t n = 0;
+    for (std::string line; std::getline(in, line);) ++n;
+    return n;
 }
 
 int run_psgen(const fs::path& dir, const std::string& input_name) {
@@ -97,85 +70,56 @@ bool close(double a, double b) {
 }
 
 TEST(psgen_files, records_grouping_and_conjugation) {
-    const fs::path d = test::scratch_dir("psgen_records");
+    const fs::path d = korva::test::scratch_dir("psgen_records");
     write_text(d / "t.psgen", two_type_input);
     ASSERT_EQ(run_psgen(d, "t.psgen"), 0);
-    const text_file ps = read_numbers(d / "t.ps"), xs = read_numbers(d / "t.xs");
-    EXPECT_EQ(ps.comment.rfind("KORVA-PSGEN phase shifts:", 0), 0u) << ps.comment;
-    EXPECT_EQ(xs.comment.rfind("KORVA-PSGEN cross sections:", 0), 0u) << xs.comment;
+    const auto r = read_psgen_files(d / "t.ps", d / "t.xs", 1);
+    ASSERT_TRUE(r.ok) << r.summary;
+    const phase_table& t = *r.t;
+    EXPECT_EQ(r.ps_header.rfind("KORVA-PSGEN phase shifts:", 0), 0u) << r.ps_header;
+    EXPECT_EQ(r.xs_header.rfind("KORVA-PSGEN cross sections:", 0), 0u) << r.xs_header;
+    EXPECT_NE(r.summary.find("RIGA DI COMMENTO IN FILE FASI"), std::string::npos) << r.summary;
+    EXPECT_FALSE(header_fermi_level(r.ps_header)) << "no Fermi level in the Thomas-Fermi model";
 
     std::istringstream in(two_type_input);
     const psgen_input p = read_psgen_input(in);
     const double gamma = 0.08;
+    ASSERT_EQ(t.nen, 12);
+    ASSERT_EQ(t.nphs, 2) << "only types 1 and 2";
+    // lcore = 1: two cross-section records per point, and none left over.
+    EXPECT_EQ(line_count(d / "t.xs"), 1u + 2u * 12u);
 
-    // Group the phase records by energy as the reader does: a new point when E changes.
-    std::vector<double> energies;
-    std::vector<std::vector<std::vector<double>>> points;
-    for (const auto& r : ps.records) {
-        ASSERT_EQ(r.size(), 7u);
-        if (energies.empty() || static_cast<float>(r[0]) != static_cast<float>(energies.back())) {
-            if (!energies.empty()) {
-                EXPECT_GT(static_cast<float>(r[0]), static_cast<float>(energies.back()));
-            }
-            energies.push_back(r[0]);
-            points.emplace_back();
-        }
-        points.back().push_back(r);
-    }
-    ASSERT_EQ(energies.size(), 12u);
-    ASSERT_EQ(xs.records.size(), 2 * energies.size()) << "lcore = 1: two records per point";
-
-    std::vector<int> prev_cut(2, 0);
-    for (std::size_t e = 0; e < points.size(); ++e) {
-        // What KORVA holds after reading: the conjugates.
-        const cdouble k_read(points[e][0][1], -points[e][0][2]);
-        EXPECT_GT(k_read.imag(), 0.0) << "damped outgoing wave, e=" << e;
-        const cdouble e_complex = k_read * k_read;
-        EXPECT_TRUE(close(e_complex.real(), energies[e])) << "e=" << e;
-        EXPECT_TRUE(close(e_complex.imag(), gamma)) << "e=" << e;
-
-        // Types 1 then 2, each l = 0..cut in order, the cut never falling with energy.
-        std::size_t i = 0;
-        std::vector<cdouble> t1;
+    for (int e = 1; e <= t.nen; ++e) {
+        const double en = p.energies[e - 1];
+        EXPECT_TRUE(close(t.eph(e), en)) << "e=" << e;
+        // What KORVA holds after reading: the conjugates of the file, Im k > 0.
+        const cdouble k(t.ckph(e).real(), t.ckph(e).imag());
+        EXPECT_GT(k.imag(), 0.0) << "damped outgoing wave, e=" << e;
+        EXPECT_TRUE(close((k * k).real(), en)) << "e=" << e;
+        EXPECT_TRUE(close((k * k).imag(), gamma)) << "e=" << e;
+        // Each type's cut at least the floor 2, at most lmax, never falling with energy.
         for (int type = 1; type <= 2; ++type) {
-            int l = 0;
-            while (i < points[e].size() && static_cast<int>(points[e][i][3]) == type) {
-                const auto& r = points[e][i];
-                EXPECT_EQ(static_cast<int>(r[4]), l) << "e=" << e << " type=" << type;
-                EXPECT_EQ(r[1], points[e][0][1]);  // one k per point
-                if (type == 1) t1.emplace_back(r[5], -r[6]);
-                ++l;
-                ++i;
+            EXPECT_GE(t.lmxp(type, e), 2) << "e=" << e << " type=" << type;
+            EXPECT_LE(t.lmxp(type, e), 10);
+            if (e > 1) {
+                EXPECT_GE(t.lmxp(type, e), t.lmxp(type, e - 1)) << "e=" << e;
             }
-            const int cut = l - 1;
-            EXPECT_GE(cut, 2) << "e=" << e << " type=" << type;
-            EXPECT_LE(cut, 10);
-            EXPECT_GE(cut, prev_cut[type - 1]) << "e=" << e << " type=" << type;
-            prev_cut[type - 1] = cut;
         }
-        EXPECT_EQ(i, points[e].size()) << "only types 1 and 2, e=" << e;
-
         // The amplitudes read back are the library's outgoing-wave ones.
-        const auto t_lib = tl_all(type_potential(26.0), 2.2, energies[e], gamma, 10);
-        for (std::size_t l = 0; l < t1.size(); ++l) {
-            EXPECT_TRUE(close(t1[l].real(), t_lib[l].real())) << "e=" << e << " l=" << l;
-            EXPECT_TRUE(close(t1[l].imag(), t_lib[l].imag())) << "e=" << e << " l=" << l;
+        const auto t_lib = tl_all(type_potential(26.0), 2.2, en, gamma, 10);
+        for (int l = 0; l <= t.lmxp(1, e); ++l) {
+            EXPECT_TRUE(close(t.til(e, l, 1).real(), t_lib[l].real())) << "e=" << e << " l=" << l;
+            EXPECT_TRUE(close(t.til(e, l, 1).imag(), t_lib[l].imag())) << "e=" << e << " l=" << l;
         }
-
-        // Cross-section records: channel L0 = 0 then L0 = 2; factor read back = 1 + 2i t_L0.
-        for (int c = 0; c < 2; ++c) {
-            const auto& r = xs.records[2 * e + c];
-            ASSERT_EQ(r.size(), 7u);
-            EXPECT_EQ(r[0], points[e][0][0]) << "energy first, e=" << e;
-            const int l0 = c == 0 ? 0 : 2;
-            EXPECT_EQ(static_cast<int>(r[3]), l0);
-            const double x = energies[e] / p.edge;
-            const double weight = c == 0 ? 1.0 / 3.0 : 2.0 / 3.0;  // dipole weights for p -> s, d
-            EXPECT_TRUE(close(r[4], 2.0 * weight * hydrogenic_law(x))) << "e=" << e << " c=" << c;
-            const cdouble factor_read(r[5], -r[6]);
-            const cdouble s = s_from_t(t1[l0]);
-            EXPECT_TRUE(close(factor_read.real(), s.real())) << "e=" << e << " c=" << c;
-            EXPECT_TRUE(close(factor_read.imag(), s.imag())) << "e=" << e << " c=" << c;
+        // Cross sections: channel L0 = 0 then L0 = 2; the factor read back is 1 + 2i t_L0.
+        for (int c = 1; c <= 2; ++c) {
+            const int l0 = c == 1 ? 0 : 2;
+            const double weight = c == 1 ? 1.0 / 3.0 : 2.0 / 3.0;  // dipole weights p -> s, d
+            EXPECT_TRUE(close(t.sig0(e, c), 2.0 * weight * hydrogenic_law(en / p.edge)))
+                << "e=" << e << " c=" << c;
+            const cdouble s = s_from_t(t_lib[l0]);
+            EXPECT_TRUE(close(t.sig0c(e, c).real(), s.real())) << "e=" << e << " c=" << c;
+            EXPECT_TRUE(close(t.sig0c(e, c).imag(), s.imag())) << "e=" << e << " c=" << c;
         }
     }
     fs::remove_all(d);
@@ -184,67 +128,110 @@ TEST(psgen_files, records_grouping_and_conjugation) {
 // Without damping the values read back are unitary with Im t >= 0 (sin^2 delta): a file written
 // without the conjugation would show Im t < 0 for every attractive channel.
 TEST(psgen_files, real_energy_reads_back_unitary) {
-    const fs::path d = test::scratch_dir("psgen_unitary");
+    const fs::path d = korva::test::scratch_dir("psgen_unitary");
     write_text(d / "u.psgen",
                "model thomas-fermi\ntype 29 2.4\nenergy_list 0.5 2 8 30\nlmax 8\nedge "
                "660\nphase_file u.ps\n"
                "xs_file u.xs\n");
     ASSERT_EQ(run_psgen(d, "u.psgen"), 0);
-    const text_file ps = read_numbers(d / "u.ps");
-    ASSERT_FALSE(ps.records.empty());
-    for (const auto& r : ps.records) {
-        EXPECT_EQ(r[2], 0.0) << "real k at gamma = 0";
-        const cdouble t(r[5], -r[6]);
-        EXPECT_GE(t.imag(), 0.0) << "E=" << r[0] << " l=" << r[4];
-        EXPECT_NEAR(std::abs(s_from_t(t)), 1.0, 1e-6) << "E=" << r[0] << " l=" << r[4];
+    const auto r = read_psgen_files(d / "u.ps", d / "u.xs", 0);
+    ASSERT_TRUE(r.ok) << r.summary;
+    const phase_table& t = *r.t;
+    ASSERT_EQ(t.nen, 4);
+    for (int e = 1; e <= t.nen; ++e) {
+        EXPECT_EQ(t.ckph(e).imag(), 0.0f) << "real k at gamma = 0";
+        for (int l = 0; l <= t.lmxp(1, e); ++l) {
+            const cdouble tl(t.til(e, l, 1).real(), t.til(e, l, 1).imag());
+            EXPECT_GE(tl.imag(), 0.0) << "E=" << t.eph(e) << " l=" << l;
+            EXPECT_NEAR(std::abs(s_from_t(tl)), 1.0, 1e-6) << "E=" << t.eph(e) << " l=" << l;
+        }
     }
-    // lcore = 0: one record per point, channel L0 = 1.
-    const text_file xs = read_numbers(d / "u.xs");
-    ASSERT_EQ(xs.records.size(), 4u);
-    for (const auto& r : xs.records) EXPECT_EQ(r[3], 1.0);
+    // lcore = 0: one cross-section record per point.
+    EXPECT_EQ(line_count(d / "u.xs"), 1u + 4u);
     fs::remove_all(d);
 }
 
-// Each example's data is what its committed input and deck produce (regenerated here and
-// compared at single-precision level). Missing files fail.
+// The comment line without the Fermi level's field and the way it was found (the stored data
+// may predate them).
+std::string without_fermi(std::string header) {
+    const auto at = header.find(" | E_F ");
+    if (at != std::string::npos) header.erase(at);
+    const auto how = header.find(" fermi ");
+    if (how != std::string::npos) header.erase(how, header.find(" |", how) - how);
+    return header;
+}
+
+// The exchange named in a stored header ("exchange NAME"): the examples' data keep the exchange
+// they were made with, also when the default changes.
+std::string exchange_of(const std::string& header) {
+    const auto at = header.find(" exchange ");
+    if (at == std::string::npos) return "";
+    std::istringstream is(header.substr(at + 10));
+    std::string name;
+    is >> name;
+    return name;
+}
+
+// The single-precision values KORVA reads from two pairs of files agree.
+void expect_same_tables(const phase_table& a, const phase_table& b, const std::string& what) {
+    ASSERT_EQ(a.nen, b.nen) << what;
+    ASSERT_EQ(a.nphs, b.nphs) << what;
+    for (int e = 1; e <= a.nen; ++e) {
+        EXPECT_TRUE(close(a.eph(e), b.eph(e))) << what << " e=" << e;
+        EXPECT_TRUE(close(std::abs(a.ckph(e) - b.ckph(e)), 0.0)) << what << " e=" << e;
+        for (int c = 1; c <= 2; ++c) {
+            EXPECT_TRUE(close(a.sig0(e, c), b.sig0(e, c))) << what << " e=" << e;
+            EXPECT_TRUE(close(std::abs(a.sig0c(e, c) - b.sig0c(e, c)), 0.0)) << what << " e=" << e;
+        }
+        for (int p = 1; p <= a.nphs; ++p) {
+            ASSERT_EQ(a.lmxp(p, e), b.lmxp(p, e)) << what << " e=" << e << " p=" << p;
+            for (int l = 0; l <= a.lmxp(p, e); ++l)
+                EXPECT_TRUE(close(std::abs(a.til(e, l, p) - b.til(e, l, p)), 0.0))
+                    << what << " e=" << e << " p=" << p << " l=" << l;
+        }
+    }
+}
+
+// Each example's data is what its committed input and deck produce (regenerated here with the
+// exchange its header names, and compared at single-precision level). Missing files fail.
 TEST(psgen_files, example_data_regenerates) {
     const struct {
         const char* dir;
         const char* input;
         const char* ps;
         const char* xs;
-        std::size_t points;
-        std::size_t xs_per_point;
-    } examples[] = {{"cu-k", "cu.psgen", "cu.ps", "cu.xs", 70, 1},
-                    {"two-types", "ft.psgen", "ft.ps", "ft.xs", 50, 2},
-                    {"planar", "pl.psgen", "pl.ps", "pl.xs", 40, 1}};
+        int points;
+        int lcore;
+    } examples[] = {{"cu-k", "cu.psgen", "cu_fcc.ps", "cu_fcc.xs", 150, 0},
+                    {"two-types", "ft.psgen", "ft.ps", "ft.xs", 50, 1},
+                    {"planar", "pl.psgen", "pl.ps", "pl.xs", 40, 0}};
     for (const auto& ex : examples) {
         const fs::path src = fs::path(KORVA_SOURCE_DIR) / "examples" / ex.dir;
         ASSERT_TRUE(fs::exists(src / ex.input)) << src / ex.input;
-        const fs::path d = test::scratch_dir(std::string("psgen_example_") + ex.dir);
-        fs::copy_file(src / ex.input, d / ex.input);
+        const auto stored = read_psgen_files(src / ex.ps, src / ex.xs, ex.lcore);
+        ASSERT_TRUE(stored.ok) << ex.dir << stored.summary;
+        const fs::path d = korva::test::scratch_dir(std::string("psgen_example_") + ex.dir);
+        const std::string exchange = exchange_of(stored.ps_header);
+        ASSERT_FALSE(exchange.empty()) << stored.ps_header;
+        write_text(d / ex.input, korva::test::read_file(src / ex.input) + "exchange " + exchange +
+                                     "   # the stored data's exchange\n");
         fs::copy_file(src / "deck.in", d / "deck.in");  // the cluster of the potential
         ASSERT_EQ(run_psgen(d, ex.input), 0) << ex.dir;
-        for (const char* name : {ex.ps, ex.xs}) {
-            const text_file have = read_numbers(src / name), want = read_numbers(d / name);
-            EXPECT_EQ(have.comment, want.comment) << ex.dir << "/" << name;
-            ASSERT_EQ(have.records.size(), want.records.size()) << ex.dir << "/" << name;
-            for (std::size_t i = 0; i < have.records.size(); ++i) {
-                ASSERT_EQ(have.records[i].size(), want.records[i].size());
-                for (std::size_t j = 0; j < have.records[i].size(); ++j)
-                    EXPECT_TRUE(close(have.records[i][j], want.records[i][j]))
-                        << ex.dir << "/" << name << " record " << i << " value " << j;
-            }
-        }
-        const text_file xs = read_numbers(src / ex.xs);
-        EXPECT_EQ(xs.records.size(), ex.points * ex.xs_per_point) << ex.dir;
+        const auto made = read_psgen_files(d / ex.ps, d / ex.xs, ex.lcore);
+        ASSERT_TRUE(made.ok) << ex.dir << made.summary;
+        EXPECT_EQ(without_fermi(stored.ps_header), without_fermi(made.ps_header)) << ex.dir;
+        EXPECT_EQ(without_fermi(stored.xs_header), without_fermi(made.xs_header)) << ex.dir;
+        EXPECT_TRUE(header_fermi_level(made.ps_header)) << made.ps_header;
+        EXPECT_EQ(header_fermi_level(made.ps_header), header_fermi_level(made.xs_header));
+        EXPECT_EQ(stored.t->nen, ex.points) << ex.dir;
+        expect_same_tables(*stored.t, *made.t, ex.dir);
         fs::remove_all(d);
     }
 }
 
 // Bad input ends with a message and a non-zero status, and leaves no output file behind.
 TEST(psgen_files, bad_input_writes_nothing) {
-    const fs::path d = test::scratch_dir("psgen_bad");
+    const fs::path d = korva::test::scratch_dir("psgen_bad");
     write_text(d / "b.psgen",
                "model thomas-fermi\ntype 29 2.4\nenergies 0.3 36 70 k\nedge nan\nphase_file b.ps\n"
                "xs_file b.xs\n");
@@ -262,7 +249,7 @@ TEST(psgen_files, bad_input_writes_nothing) {
 // link; a link to a device (here /dev/null) writes to the device. An output that cannot be
 // written ends with status 3 and leaves neither file (nor a temporary one) behind.
 TEST(psgen_files, outputs_follow_links_and_fail_cleanly) {
-    const fs::path d = test::scratch_dir("psgen_links");
+    const fs::path d = korva::test::scratch_dir("psgen_links");
     const std::string input = "model thomas-fermi\ntype 29 2.4\nenergies 1 2 2\nedge 660\nlmax 4\n";
     fs::create_directory(d / "data");
     write_text(d / "data" / "real.ps", "old\n");
@@ -273,7 +260,7 @@ TEST(psgen_files, outputs_follow_links_and_fail_cleanly) {
     EXPECT_TRUE(fs::is_symlink(d / "link.ps"));
     EXPECT_TRUE(fs::is_symlink(d / "null.xs"));
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
-    EXPECT_EQ(read_numbers(d / "data" / "real.ps").records.size(), 2u * 5u);  // 2 points, l 0..4
+    EXPECT_EQ(line_count(d / "data" / "real.ps"), 1u + 2u * 5u);  // comment, 2 points, l 0..4
     EXPECT_FALSE(fs::exists(d / "data" / "real.ps.tmp"));
 
     write_text(d / "w.psgen", input + "phase_file w.ps\nxs_file missing/w.xs\n");
@@ -313,6 +300,11 @@ TEST(psgen_files, input_checks) {
         "energies 0 36 70\n",            // zero energy
         "xs_file a.ps\n",                // both files the same
         "type 1 1\ntype 1 1\ntype 1 1\ntype 1 1\ntype 1 1\ntype 1 1\n",  // seven types
+        "grid near-edge\n",            // no Fermi level in this model, and energies given
+        "grid coarse\n",               // not a grid
+        "grid near-edge 5 100 151\n",  // more than NER_ = 150 points
+        "fermi electron-gas\n",        // no Fermi level in this model
+        "fermi 25\n",                  // above 20 Ry
     };
     for (const char* extra : bad) {
         std::istringstream in(ok + extra);
@@ -336,6 +328,16 @@ TEST(psgen_files, energy_grid_and_lcut) {
     const double dk = (std::sqrt(36.0) - std::sqrt(0.3)) / 69;
     for (std::size_t i = 1; i < g.size(); ++i)
         EXPECT_NEAR(std::sqrt(g[i]) - std::sqrt(g[i - 1]), dk, 1e-12) << "i=" << i;
+
+    // Near the edge: from 5 eV below the Fermi level to 100 eV above it, even in k; never below
+    // the floor.
+    const double ef = 0.88;
+    const auto ne = near_edge_energies({5.0, 100.0, 150}, ef);
+    ASSERT_EQ(ne.size(), 150u);
+    EXPECT_DOUBLE_EQ(ne.front(), ef - 5.0 / 13.6058);
+    EXPECT_DOUBLE_EQ(ne.back(), ef + 100.0 / 13.6058);
+    EXPECT_NO_THROW(check_energies(ne));
+    EXPECT_EQ(near_edge_energies({5.0, 100.0, 10}, 0.1).front(), near_edge_floor);
 
     // Cut: highest l with |t_l| >= tcut, floor, never lower than before, capped at lmax.
     auto row = [](std::vector<double> mags) {

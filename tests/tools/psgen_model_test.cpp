@@ -19,6 +19,7 @@
 #include "input/deck.hpp"
 #include "lda_xc.hpp"
 #include "photoelectron.hpp"
+#include "psgen_read_back.hpp"
 #include "support/run_program.hpp"
 
 namespace korva::psgen {
@@ -39,7 +40,7 @@ int run_psgen(const fs::path& dir) {
     return run(dir, std::string("'") + KORVA_PSGEN_BINARY + "' in.psgen > psgen.log 2>&1");
 }
 
-// Numbers of every line of a file that starts with a number.
+// Numbers of every line of a plot file that starts with a number.
 std::vector<std::vector<double>> records(const fs::path& p) {
     std::ifstream in(p);
     std::vector<std::vector<double>> out;
@@ -70,7 +71,7 @@ TEST(psgen_model, k_shell_cross_sections_against_table) {
         double mbarn;
     } table[] = {{"Fe", 0.03251}, {"Cu", 0.02533}, {"Zn", 0.02355}};
     for (const auto& t : table) {
-        const fs::path d = test::scratch_dir(std::string("psgen_sc_") + t.element);
+        const fs::path d = korva::test::scratch_dir(std::string("psgen_sc_") + t.element);
         write(d / "deck.in", pair_deck(40.0));
         // 3.7 Ry (50 eV) above the edge: past the first 30 eV, where the truncated potential
         // of the muffin tin shapes the threshold; the table's value changes by 1-2% there.
@@ -78,11 +79,13 @@ TEST(psgen_model, k_shell_cross_sections_against_table) {
                                   "\ndeck deck.in\nenergies 3.7 3.7 1\nedge K\n"
                                   "phase_file x.ps\nxs_file x.xs\n");
         ASSERT_EQ(run_psgen(d), 0) << t.element;
-        const auto xs = records(d / "x.xs");
-        ASSERT_EQ(xs.size(), 1u);
-        EXPECT_NEAR(xs[0][4] / t.mbarn, 1.0, 0.25) << t.element << " " << xs[0][4] << " Mbarn";
-        std::cout << "[ measured ] " << t.element << " K shell 50 eV above the edge: " << xs[0][4]
-                  << " Mbarn, RTAB " << t.mbarn << " Mbarn, ratio " << xs[0][4] / t.mbarn << "\n";
+        const auto r = test::read_psgen_files(d / "x.ps", d / "x.xs", 0);
+        ASSERT_TRUE(r.ok) << r.summary;
+        ASSERT_EQ(r.t->nen, 1);
+        const double sigma = r.t->sig0(1, 1);
+        EXPECT_NEAR(sigma / t.mbarn, 1.0, 0.25) << t.element << " " << sigma << " Mbarn";
+        std::cout << "[ measured ] " << t.element << " K shell 50 eV above the edge: " << sigma
+                  << " Mbarn, RTAB " << t.mbarn << " Mbarn, ratio " << sigma / t.mbarn << "\n";
         fs::remove_all(d);
     }
 }
@@ -91,20 +94,22 @@ TEST(psgen_model, k_shell_cross_sections_against_table) {
 // cross-section must equal the atomic one of the file, and that must be the absorber's dipole
 // cross-section. A neighbour 60 A away with the core-hole damping contributes below 1e-5.
 TEST(psgen_model, lone_absorber_limit) {
-    const fs::path d = test::scratch_dir("psgen_sc_lone");
+    const fs::path d = korva::test::scratch_dir("psgen_sc_lone");
     write(d / "deck.in", pair_deck(60.0));
     write(d / "in.psgen",
           "type Cu\ntype Cu\ndeck deck.in\nenergies 1.0 8.0 8\nedge K\nedge_ev 8979\n"
           "phase_file x.ps\nxs_file x.xs\n");
     ASSERT_EQ(run_psgen(d), 0);
     ASSERT_EQ(run(d, std::string("'") + KORVA_BINARY + "' < deck.in > korva.out 2>&1"), 0);
-    const auto xs = records(d / "x.xs");
+    const auto r = test::read_psgen_files(d / "x.ps", d / "x.xs", 0);
+    ASSERT_TRUE(r.ok) << r.summary;
     const auto sig = records(d / "lon_kor.sig");
-    ASSERT_EQ(xs.size(), 8u);
+    ASSERT_EQ(r.t->nen, 8);
     ASSERT_GE(sig.size(), 16u);  // total curve, then atomic curve
-    for (std::size_t e = 0; e < 8; ++e) {
-        EXPECT_NEAR(sig[e][1], xs[e][4], 1e-5 * xs[e][4]) << "total, e=" << e;
-        EXPECT_NEAR(sig[8 + e][1], xs[e][4], 1e-6 * xs[e][4]) << "atomic, e=" << e;
+    for (int e = 1; e <= 8; ++e) {
+        const double xs = r.t->sig0(e, 1);
+        EXPECT_NEAR(sig[e - 1][1], xs, 1e-5 * xs) << "total, e=" << e;
+        EXPECT_NEAR(sig[8 + e - 1][1], xs, 1e-6 * xs) << "atomic, e=" << e;
     }
     fs::remove_all(d);
 }
@@ -130,7 +135,7 @@ TEST(psgen_model, bad_input_writes_nothing) {
         {"type Cu\ndeck deck.in\nedge L7\n", "not a finite number"},
     };
     for (const auto& [extra, message] : bad) {
-        const fs::path d = test::scratch_dir("psgen_sc_bad");
+        const fs::path d = korva::test::scratch_dir("psgen_sc_bad");
         write(d / "deck.in", "x.ps\nx.xs\nbad\n2\n0 0 0 1\n0 0 2.5 1\n");
         write(d / "overlap.in", "x.ps\nx.xs\nbad\n2\n0 0 0 1\n0 0 0.05 1\n");
         write(d / "in.psgen",

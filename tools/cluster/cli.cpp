@@ -5,12 +5,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
+#include <string_view>
+#include <utility>
 
 #include "cluster.hpp"
 #include "common/capacities.hpp"
 #include "common/errors.hpp"
 #include "common/whole_files.hpp"
 #include "read_structure.hpp"
+#include "sites.hpp"
 #include "write_deck.hpp"
 
 namespace korva::cluster {
@@ -49,6 +52,22 @@ edge parse_edge(const std::string& v) {
     wrong("--edge " + v + ": the edge must be K or L3");
 }
 
+// A whole number from lo to hi, or the option is refused with `meaning`.
+int whole_number(const std::string& opt, const std::string& v, int lo, int hi,
+                 const std::string& meaning) {
+    int n = 0;
+    const auto res = std::from_chars(v.data(), v.data() + v.size(), n);
+    if (res.ec != std::errc() || res.ptr != v.data() + v.size() || n < lo || n > hi)
+        wrong(opt + " " + v + ": " + meaning);
+    return n;
+}
+
+// --grid near-edge (the default) or exafs; true for exafs.
+bool parse_grid(const std::string& v) {
+    if (v == "near-edge" || v == "exafs") return v == "exafs";
+    wrong("--grid " + v + ": the grid must be near-edge or exafs");
+}
+
 bool same_file(const std::string& a, const std::string& b) {
     namespace fs = std::filesystem;
     std::error_code e1, e2;
@@ -57,6 +76,8 @@ bool same_file(const std::string& a, const std::string& b) {
 }
 
 void check_outputs(const options& o) {
+    if (o.sites && (!o.deck.empty() || !o.psgen.empty()))
+        wrong("--sites lists the absorbing sites and writes no deck or psgen input");
     for (const auto* f : {&o.deck, &o.psgen})
         if (!f->empty() && same_file(*f, o.structure))
             wrong(*f + ": the output would overwrite the structure file");
@@ -120,10 +141,56 @@ std::vector<std::pair<std::string, std::string>> data_files(const structure& s, 
               std::to_string(abs.z) + "); it covers K for Z = 3 to 92, L3 for Z = 10 to 92");
     const deck_names names = names_for(s.name, abs.element, o.e);
     if (!o.deck.empty()) files.push_back({o.deck, deck_text(cl, names, o.e, e_ev)});
+    run_defaults d;
+    d.exafs_grid = o.exafs_grid;
+    if (o.points > 0) d.n_near_edge = d.n_energies = o.points;
     if (!o.psgen.empty())
         files.push_back({o.psgen, psgen_text(cl, names, o.e, e_ev, deck_for_psgen(o),
-                                             s.path + ", absorber " + who_text(s, absorber))});
+                                             s.path + ", absorber " + who_text(s, absorber), d)});
     return files;
+}
+
+// One option with its value; false when `a` is none of them.
+bool valued_option(const std::vector<std::string>& args, std::size_t& i, options& o) {
+    const std::string& a = args[i];
+    if (a == "--absorber") {
+        o.absorber = value_after(args, i);
+    } else if (a == "--radius") {
+        o.radius = parse_radius(value_after(args, i));
+    } else if (a == "--max-atoms") {
+        o.max_atoms = parse_max_atoms(value_after(args, i));
+    } else if (a == "--deck") {
+        o.deck = value_after(args, i);
+    } else if (a == "--psgen") {
+        o.psgen = value_after(args, i);
+    } else if (a == "--edge") {
+        o.e = parse_edge(value_after(args, i));
+    } else if (a == "--grid") {
+        o.exafs_grid = parse_grid(value_after(args, i));
+    } else if (a == "--points") {
+        o.points = whole_number(a, value_after(args, i), 4, NER_,
+                                "the grid's energies must be a whole number from 4 to " +
+                                    std::to_string(NER_) + " (the program's capacity)");
+    } else if (a == "--frame") {
+        o.frame = whole_number(a, value_after(args, i), 1, max_frame,
+                               "the frame must be a whole number from 1");
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// --sites: the absorbing sites WHO stands for, on standard output.
+int list_sites(const options& o, std::ostream& out, std::ostream& err) {
+    const structure s = read_structure(o.structure, o.frame);
+    const std::vector<absorber_site> v = absorber_sites(s, o.absorber);
+    err << "korva-cluster: " << s.path << ", absorber " << o.absorber << ": " << v.size()
+        << (v.size() == 1 ? " site" : " sites") << "\n";
+    for (const std::string& n : s.notes) err << "korva-cluster: note: " << n << "\n";
+    out << sites_text(s, v);
+    out.flush();
+    if (!out) throw cluster_error(exit_write, "standard output could not be written");
+    return 0;
 }
 
 }  // namespace
@@ -137,19 +204,11 @@ options parse_options(const std::vector<std::string>& args) {
         if (a == "-h" || a == "--help") {
             o.help = true;
             return o;
-        } else if (a == "--absorber") {
-            o.absorber = value_after(args, i);
-        } else if (a == "--radius") {
-            o.radius = parse_radius(value_after(args, i));
-            have_radius = true;
-        } else if (a == "--max-atoms") {
-            o.max_atoms = parse_max_atoms(value_after(args, i));
-        } else if (a == "--deck") {
-            o.deck = value_after(args, i);
-        } else if (a == "--psgen") {
-            o.psgen = value_after(args, i);
-        } else if (a == "--edge") {
-            o.e = parse_edge(value_after(args, i));
+        }
+        if (a == "--radius") have_radius = true;
+        if (valued_option(args, i, o)) continue;
+        if (a == "--sites") {
+            o.sites = true;
         } else if (a.size() > 1 && a[0] == '-') {
             wrong(a + ": unknown option (korva-cluster --help lists them)");
         } else if (o.structure.empty()) {
@@ -160,7 +219,7 @@ options parse_options(const std::vector<std::string>& args) {
     }
     if (o.structure.empty()) wrong("no structure file (korva-cluster --help)");
     if (o.absorber.empty()) wrong("--absorber is required (a site label, element or number)");
-    if (!have_radius) wrong("--radius is required (Angstrom)");
+    if (!have_radius && !o.sites) wrong("--radius is required (Angstrom)");
     check_outputs(o);
     return o;
 }
@@ -172,7 +231,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             out << help_text();
             return 0;
         }
-        const structure s = read_structure(o.structure);
+        if (o.sites) return list_sites(o, out, err);
+        const structure s = read_structure(o.structure, o.frame);
         const int absorber = find_absorber(s, o.absorber);
         const cluster cl = cut_cluster(s, absorber, o.radius, o.max_atoms, NPH_);
         write_whole_files(data_files(s, absorber, o, cl));
@@ -194,9 +254,14 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
 namespace korva::cluster {
 
-std::string_view help_text() {
-    return R"(usage: korva-cluster STRUCTURE --absorber WHO --radius R [--max-atoms N]
-                     [--deck FILE] [--psgen FILE] [--edge K|L3]
+namespace {
+
+// The text of --help; {NAT}, {NPH} and {NER} stand for the capacities of the build.
+constexpr std::string_view help_template =
+    R"(usage: korva-cluster STRUCTURE --absorber WHO --radius R [--max-atoms N]
+                     [--deck FILE] [--psgen FILE] [--edge K|L3] [--grid near-edge|exafs]
+                     [--points N] [--frame F]
+       korva-cluster STRUCTURE --absorber WHO --sites [--frame F]
 
 Cuts a cluster around an absorbing atom out of a structure file and prints the answers to the
 KORVA deck's prompts 4 and 5: the atom count, then one line `x y z iph / El d` per atom (Angstrom,
@@ -210,37 +275,64 @@ STRUCTURE     small-molecule CIF (symmetry from the listed operations, else the 
               file order; else, for XYZ, PDB and mmCIF, an atom number (XYZ: its place in the
               file from 1; PDB and mmCIF: its serial number)
 --radius      Angstrom, above 0: shells whose nearest atom lies within R
---max-atoms   2 to 99, default 99: whole shells only, the cluster ends before the first shell
-              that does not fit (atoms within 0.001 A of one distance are one shell)
+--max-atoms   2 to {NAT}, default {NAT}: whole shells only, the cluster ends before the first
+              shell that does not fit (atoms within 0.001 A of one distance are one shell)
 --deck FILE   writes a whole deck (prompts 1 to 12) for the cluster
 --psgen FILE  writes a korva-psgen input for the cluster's phase sets (needs --deck: its
               self-consistent potential comes from the deck's atoms)
 --edge        K (default) or L3: the edge of the deck and psgen input
+--grid        near-edge (default): the psgen energies resolve the edge, from 5 eV below the
+              Fermi level korva-psgen finds to 100 eV above it; exafs: the wide grid 0.3 to
+              36 Ry of the extended fine structure
+--points N    the psgen grid's number of energies, 4 to {NER} (default: {NER}, the program's
+              capacity, for near-edge; 70 for exafs)
+--frame F     the frame of an XYZ trajectory, from 1 (default 1); every frame of the file is
+              read and must list the atoms of the first, element by element
+--sites       cuts nothing: lists the absorbing sites WHO stands for, one line
+              `site NAME MULTIPLICITY ELEMENT` each after the lines `format F` (cif, mmcif,
+              pdb, xyz) and `frames N` (N: the frames of an XYZ trajectory, else 1). A CIF
+              site label is that site; an element symbol is every site of the element (CIF:
+              the listed sites, each with its images in the unit cell as multiplicity; XYZ,
+              PDB, mmCIF: every atom of the element, multiplicity 1); an atom number is that
+              atom. NAME is what --absorber takes to name the one site.
 
 Phase sets: 1 is the absorber alone (it carries the core hole), then one per element in order
-of first appearance by distance; the program holds at most 6.
+of first appearance by distance; the program holds at most {NPH}.
 Standard error: notes, the shell table (distance, element, count, phase set) and the legend.
 
 Defaults of --deck and --psgen (a K edge):
   data files      NAME.ps and NAME.xs, NAME the structure file's name without its extension;
                   output prefix: the absorber's element and the edge letter (cuk, o_k, fel)
   prompt 6        lcore 0 for K (1s), 1 for L3 (2p)
-  prompt 7        TOLL_lmax 0.002, Mmax 3, EPS 0.0001, NEP 150
+  prompt 7        TOLL_lmax 0.002, Mmax 3, EPS 0.0001, NEP {NER}
   prompt 8        IOUT 2, IF1 1 (cross-section plot), IF2 0, ENE the edge energy, FAC 1
   prompt 9        ESP 2 (k^2 chi(k))
   prompt 11, 12   k from 3 to 11 1/A in steps of 0.05; no energy shift (0)
   psgen           model self-consistent on the deck's atoms (deck: the --deck file, relative to
                   the psgen input's folder, where korva-psgen is to run); one type per phase
-                  set (its element); energies 0.3 to 36 Ry, 70 points even in k; lmax 12;
+                  set (its element); grid near-edge 5 100 N (5 eV below to 100 eV above
+                  the Fermi level, even in k, N the program's energy capacity; --grid exafs:
+                  energies 0.3 to 36 Ry, 70 points even in k); lmax 12;
                   edge K or L3; edge_ev from the X-ray Data Booklet (Bearden and Burr) table of
                   K and L3 energies, Z = 3 to 92; damping half the level's tabulated width
                   (gamma 0.07 Ry for an absorber below Ne, which the table lacks)
 
 Exit status: 0 done; 1 a value that cannot be used (option, absorber, partial occupancy,
-atoms closer than 0.5 A, more than 6 phase sets); 2 a structure file that cannot be read;
+atoms closer than 0.5 A, more than {NPH} phase sets); 2 a structure file that cannot be read;
 3 an output that cannot be written. On an error nothing is printed on standard output and no
 file is written.
 )";
+
+}  // namespace
+
+std::string help_text() {
+    std::string text(help_template);
+    const std::pair<std::string_view, int> capacities[] = {
+        {"{NAT}", NAT_}, {"{NPH}", NPH_}, {"{NER}", NER_}};
+    for (const auto& [mark, value] : capacities)
+        for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark, at))
+            text.replace(at, mark.size(), std::to_string(value));
+    return text;
 }
 
 }  // namespace korva::cluster

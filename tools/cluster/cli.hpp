@@ -4,12 +4,13 @@
 
 #include <ostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "edges.hpp"
 
 namespace korva::cluster {
+
+constexpr int max_frame = 1000000;  // the largest --frame: a trajectory of a million frames
 
 struct options {
     std::string structure;
@@ -19,10 +20,15 @@ struct options {
     std::string deck;   // empty: no deck
     std::string psgen;  // empty: no psgen input
     edge e = edge::k;
+    bool exafs_grid = false;  // --grid exafs: the psgen input's wide grid
+    int points = 0;           // energies of the psgen grid; 0: the grid's default
+    int frame = 1;            // the frame of an XYZ trajectory, from 1
+    bool sites = false;       // --sites: list the absorbing sites, cut nothing
     bool help = false;
 };
 
-std::string_view help_text();
+// The text of --help, with the capacities of this build.
+std::string help_text();
 
 // Throws cluster_error (status 1) for anything it cannot use.
 options parse_options(const std::vector<std::string>& args);

@@ -83,16 +83,19 @@ file_format format_of(const std::string& path, const std::string& text) {
                             "file with its extension");
 }
 
-structure read_structure(const std::string& path) {
+structure read_structure(const std::string& path, int frame) {
     const std::string text = read_whole_file(path);
     const file_format f = format_of(path, text);
+    if (frame != 1 && f != file_format::xyz)
+        throw cluster_error(exit_wrong_value, "--frame " + std::to_string(frame) + ": " + path +
+                                                  " is not an XYZ trajectory (one frame)");
     structure s;
     switch (f) {
         case file_format::cif:
             s = read_crystal(text, path);
             break;
         case file_format::xyz:
-            s = read_xyz(text, path);
+            s = read_xyz(text, path, frame);
             break;
         case file_format::mmcif:
         case file_format::pdb:

@@ -13,14 +13,18 @@ namespace korva::cluster {
 // 2) when neither tells.
 file_format format_of(const std::string& path, const std::string& text);
 
-// Reads the whole file and hands its text to the reader of its format. Throws cluster_error:
-// status 2 for a file that cannot be read or makes no structure, status 1 for partial occupancy.
-structure read_structure(const std::string& path);
+// Reads the whole file and hands its text to the reader of its format; of an XYZ trajectory,
+// frame `frame` (from 1), every frame checked. Throws cluster_error: status 2 for a file that
+// cannot be read or makes no structure, status 1 for partial occupancy or a frame the file
+// lacks (a file other than XYZ holds one frame).
+structure read_structure(const std::string& path, int frame = 1);
 
 // The readers, each on the file's whole text; `path` is for messages only.
 structure read_crystal(const std::string& text, const std::string& path);
 structure read_macromolecule(const std::string& text, const std::string& path, file_format f);
-structure read_xyz(const std::string& text, const std::string& path);
+// XYZ: one frame, or a trajectory of frames one after another; every frame must list the first
+// frame's atoms (their count and elements, in order).
+structure read_xyz(const std::string& text, const std::string& path, int frame = 1);
 
 // Occupancies from 0.99 to 1.01 count as full: files write 1/3 + 2/3 or 0.999 with rounding.
 constexpr double full_occupancy_tolerance = 0.01;

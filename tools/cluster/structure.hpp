@@ -46,6 +46,8 @@ struct structure {
     bool periodic = false;
     std::array<vec3, 3> lattice{};   // a, b, c in Cartesian Angstrom (crystal only)
     std::vector<std::string> notes;  // what the reader decided for the user (standard error)
+    int frames = 1;                  // XYZ trajectory: the frames in the file
+    int frame = 1;                   // the frame read, from 1
 };
 
 }  // namespace korva::cluster

@@ -140,7 +140,11 @@ std::string psgen_text(const cluster& cl, const deck_names& names, edge e, doubl
         else
             os << "; nearest neighbour " << format("%.4f", cl.sets[k].nearest) << " A\n";
     }
-    os << "energies " << d.e_first << " " << d.e_last << " " << d.n_energies << " k\n";
+    if (d.exafs_grid)
+        os << "energies " << d.e_first << " " << d.e_last << " " << d.n_energies << " k\n";
+    else
+        os << "grid near-edge " << d.below_ev << " " << d.above_ev << " " << d.n_near_edge
+           << "   # eV below and above the Fermi level, points\n";
     os << "lmax " << d.lmax << "\n";
     os << "edge " << edge_name(e) << "\n";
     // The tabulated level widths (the default damping) begin at neon.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cluster.hpp"
+#include "common/capacities.hpp"
 #include "edges.hpp"
 
 namespace korva::cluster {
@@ -15,7 +16,7 @@ struct run_defaults {
     double toll_lmax = 0.002;               // prompt 7: cut-off tolerance
     int mmax = 3;                           //           |m| cut-off
     double eps = 1e-4;                      //           recursion tolerance
-    int nep = 150;                          //           all energy points of the phase-shift file
+    int nep = NER_;                         //           all energy points of the phase-shift file
     int iout = 2;                           // prompt 8: print level
     int if1 = 1;                            //           cross-section plot, no rescaling
     int if2 = 0;                            //           no experimental comparison
@@ -23,7 +24,13 @@ struct run_defaults {
     double esp = 2;                         // prompt 9: k^2 weighting
     double kmin = 3, kmax = 11, dk = 0.05;  // prompt 11, 1/Angstrom
     double de0 = 0;                         // prompt 12, Ry
-    double e_first = 0.3, e_last = 36.0;    // psgen energies, Ry, evenly spaced in k
+    // psgen energies: by default the near-edge grid (`grid near-edge below above n`, eV about the
+    // Fermi level korva-psgen finds, even in k); exafs_grid: the wide grid `energies e_first
+    // e_last n_energies k` (Ry, even in k) of the extended range.
+    bool exafs_grid = false;
+    double below_ev = 5.0, above_ev = 100.0;
+    int n_near_edge = NER_;
+    double e_first = 0.3, e_last = 36.0;
     int n_energies = 70;
     int lmax = 12;        // largest l of the phase-shift table
     double gamma = 0.07;  // Ry, only for an absorber below Ne, whose level widths psgen lacks

@@ -185,11 +185,48 @@ struct request {
     std::vector<std::string> files;
 };
 
+// An option that names the output file: true when `a` is one (its value in `r`), a usage
+// message in `error` when its value is missing.
+bool output_option(const std::vector<std::string>& args, std::size_t& i, request& r,
+                   std::optional<std::string>& error) {
+    const std::string& a = args[i];
+    if (a == "-o" || a == "--output") {
+        if (i + 1 >= args.size())
+            error = "option " + a + " needs a file name";
+        else
+            r.output = args[++i];
+        return true;
+    }
+    if (a.rfind("--output=", 0) == 0) {
+        r.output = a.substr(9);
+        return true;
+    }
+    if (a.rfind("-o", 0) == 0) {
+        r.output = a.substr(2);
+        return true;
+    }
+    return false;
+}
+
+// What the request asks of its files, once they are all read.
+std::optional<std::string> check_request(const request& r) {
+    if (r.files.empty()) return "no input file";
+    if (r.output && r.output->empty()) return "empty output file name";
+    if (!r.data && r.output) {
+        if (r.files.size() > 1) return "-o takes a single input FILE";
+        if (!ends_with(*r.output, ".png") && !ends_with(*r.output, ".svg") &&
+            !ends_with(*r.output, ".pdf"))
+            return "output " + *r.output + " must end in .png, .svg or .pdf";
+    }
+    return std::nullopt;
+}
+
 // The request, or the message of a usage error.
 std::optional<std::string> parse_args(const std::vector<std::string>& args, request& r) {
     bool options_done = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        std::optional<std::string> error;
         if (options_done || a.empty() || a[0] != '-' || a == "-") {
             r.files.push_back(a);
         } else if (a == "--") {
@@ -201,26 +238,12 @@ std::optional<std::string> parse_args(const std::vector<std::string>& args, requ
             r.data = true;
         } else if (a == "--no-legend") {
             r.options.legend = false;
-        } else if (a == "-o" || a == "--output") {
-            if (i + 1 >= args.size()) return "option " + a + " needs a file name";
-            r.output = args[++i];
-        } else if (a.rfind("--output=", 0) == 0) {
-            r.output = a.substr(9);
-        } else if (a.rfind("-o", 0) == 0) {
-            r.output = a.substr(2);
-        } else {
+        } else if (!output_option(args, i, r, error)) {
             return "unknown option " + a;
         }
+        if (error) return error;
     }
-    if (r.files.empty()) return "no input file";
-    if (r.output && r.output->empty()) return "empty output file name";
-    if (!r.data && r.output) {
-        if (r.files.size() > 1) return "-o takes a single input FILE";
-        if (!ends_with(*r.output, ".png") && !ends_with(*r.output, ".svg") &&
-            !ends_with(*r.output, ".pdf"))
-            return "output " + *r.output + " must end in .png, .svg or .pdf";
-    }
-    return std::nullopt;
+    return check_request(r);
 }
 
 int list_columns(const request& r, std::ostream& out, std::ostream& err) {

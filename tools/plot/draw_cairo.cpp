@@ -5,6 +5,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <numbers>
+#include <string>
 #include <vector>
 
 namespace korva::plot {
@@ -74,8 +75,8 @@ void draw(cairo_t* cr, const scene& s) {
     for (const stroke& k : s.strokes) {
         cairo_save(cr);
         if (k.role == stroke_role::curve) {
-            cairo_rectangle(cr, s.frame.x0, s.frame.y0, s.frame.x1 - s.frame.x0,
-                            s.frame.y1 - s.frame.y0);
+            const box c = clip_of(k, s);
+            cairo_rectangle(cr, c.x0, c.y0, c.x1 - c.x0, c.y1 - c.y0);
             cairo_clip(cr);
         }
         trace(cr, k);
@@ -83,9 +84,18 @@ void draw(cairo_t* cr, const scene& s) {
             cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
             cairo_fill_preserve(cr);
         }
-        cairo_set_source_rgb(cr, k.colour.r / 255.0, k.colour.g / 255.0, k.colour.b / 255.0);
+        const double r = k.colour.r / 255.0, g = k.colour.g / 255.0, b = k.colour.b / 255.0;
+        if (k.fill_opacity > 0.0) {
+            cairo_set_source_rgba(cr, r, g, b, k.fill_opacity);
+            cairo_fill_preserve(cr);
+        }
+        cairo_set_source_rgb(cr, r, g, b);
         cairo_set_line_width(cr, k.width);
-        cairo_stroke(cr);
+        if (k.width > 0.0) {
+            cairo_stroke(cr);
+        } else {
+            cairo_new_path(cr);
+        }
         cairo_restore(cr);
     }
     cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
@@ -103,6 +113,30 @@ void write_png(const scene& s, const std::string& path) {
         drawn == CAIRO_STATUS_SUCCESS ? cairo_surface_write_to_png(surface, path.c_str()) : drawn;
     cairo_surface_destroy(surface);
     check(written, path);
+}
+
+namespace {
+
+cairo_status_t append_bytes(void* closure, const unsigned char* data, unsigned int length) {
+    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+std::string png_bytes(const scene& s) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, s.width, s.height);
+    cairo_t* cr = cairo_create(surface);
+    draw(cr, s);
+    cairo_status_t drawn = cairo_status(cr);
+    cairo_destroy(cr);
+    std::string bytes;
+    cairo_status_t written = drawn == CAIRO_STATUS_SUCCESS
+                                 ? cairo_surface_write_to_png_stream(surface, append_bytes, &bytes)
+                                 : drawn;
+    cairo_surface_destroy(surface);
+    check(written, "the PNG image");
+    return bytes;
 }
 
 void write_pdf(const scene& s, const std::string& path) {

@@ -1,7 +1,9 @@
 #include "draw_svg.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace korva::plot {
 
@@ -91,17 +93,39 @@ std::string pieces(const text& t) {
     return out;
 }
 
+// The rectangles curves are clipped to: the frame first, then any other, each once.
+std::vector<box> clip_boxes(const scene& s) {
+    std::vector<box> v{s.frame};
+    for (const stroke& k : s.strokes) {
+        if (k.role != stroke_role::curve) continue;
+        const box c = clip_of(k, s);
+        const bool known = std::any_of(v.begin(), v.end(), [&](const box& b) {
+            return b.x0 == c.x0 && b.y0 == c.y0 && b.x1 == c.x1 && b.y1 == c.y1;
+        });
+        if (!known) v.push_back(c);
+    }
+    return v;
+}
+
+// The frame's clip keeps its name of one-panel pictures; other panels are numbered.
+std::string clip_id(std::size_t i) {
+    return i == 0 ? "frame-clip" : "panel-clip-" + std::to_string(i + 1);
+}
+
 }  // namespace
 
 void write_svg(const scene& s, std::ostream& out) {
-    const box& f = s.frame;
+    const std::vector<box> clips = clip_boxes(s);
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << s.width << "\" height=\""
-        << s.height << "\" viewBox=\"0 0 " << s.width << ' ' << s.height << "\">\n"
-        << "<defs><clipPath id=\"frame-clip\"><rect x=\"" << num(f.x0) << "\" y=\"" << num(f.y0)
-        << "\" width=\"" << num(f.x1 - f.x0) << "\" height=\"" << num(f.y1 - f.y0)
-        << "\"/></clipPath></defs>\n"
-        << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+        << s.height << "\" viewBox=\"0 0 " << s.width << ' ' << s.height << "\">\n<defs>";
+    for (std::size_t i = 0; i < clips.size(); ++i) {
+        const box& f = clips[i];
+        out << "<clipPath id=\"" << clip_id(i) << "\"><rect x=\"" << num(f.x0) << "\" y=\""
+            << num(f.y0) << "\" width=\"" << num(f.x1 - f.x0) << "\" height=\"" << num(f.y1 - f.y0)
+            << "\"/></clipPath>";
+    }
+    out << "</defs>\n<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     for (const stroke& k : s.strokes) {
         out << "<path class=\"" << role_name(k.role) << '"';
         if (k.role == stroke_role::legend && k.curve > 0) out << " data-curve=\"" << k.curve << '"';
@@ -109,10 +133,22 @@ void write_svg(const scene& s, std::ostream& out) {
             out << " id=\"curve-" << k.curve << "\" data-style=\"" << k.style << '"';
             if (!k.symbol.empty()) out << " data-symbol=\"" << escaped(k.symbol) << '"';
         }
-        out << " d=\"" << path_data(k) << "\" fill=\"" << (k.filled ? "white" : "none")
-            << "\" stroke=\"" << hex(k.colour) << "\" stroke-width=\"" << num(k.width)
-            << "\" stroke-linejoin=\"round\" stroke-linecap=\"round\"";
-        if (k.role == stroke_role::curve) out << " clip-path=\"url(#frame-clip)\"";
+        out << " d=\"" << path_data(k) << "\" fill=\""
+            << (k.fill_opacity > 0.0 ? hex(k.colour)
+                : k.filled           ? "white"
+                                     : "none")
+            << '"';
+        if (k.fill_opacity > 0.0) out << " fill-opacity=\"" << num(k.fill_opacity) << '"';
+        out << " stroke=\"" << (k.width > 0.0 ? hex(k.colour) : "none") << "\" stroke-width=\""
+            << num(k.width) << "\" stroke-linejoin=\"round\" stroke-linecap=\"round\"";
+        if (k.role == stroke_role::curve) {
+            const box c = clip_of(k, s);
+            const auto at = std::find_if(clips.begin(), clips.end(), [&](const box& b) {
+                return b.x0 == c.x0 && b.y0 == c.y0 && b.x1 == c.x1 && b.y1 == c.y1;
+            });
+            out << " clip-path=\"url(#" << clip_id(static_cast<std::size_t>(at - clips.begin()))
+                << ")\"";
+        }
         out << "/>\n";
     }
     for (const text& t : s.texts) {

@@ -45,8 +45,32 @@ std::string form(const plot_file& plot) {
     return f;
 }
 
+// The polarisation vectors a polarised run names in its titles ("e1 = (1, 0, 0)"), in order.
+std::vector<std::string> polarisation_names(const plot_file& plot) {
+    std::vector<std::string> names;
+    for (const title& t : plot.titles)
+        if (t.text.size() > 4 && t.text[0] == 'e' && t.text.find(" = (") != std::string::npos)
+            names.push_back(t.text);
+    return names;
+}
+
+// The curves of a polarised run: one per vector in .dat; in .sig the total of each vector and
+// its atomic cross-section, then perhaps the experiment.
+std::vector<std::string> polarised_names(const plot_file& plot,
+                                         const std::vector<std::string>& pol) {
+    const std::size_t n = plot.curves.size();
+    if (run_file(plot, "dat") && n == pol.size()) return pol;
+    if (!run_file(plot, "sig") || (n != 2 * pol.size() && n != 2 * pol.size() + 1)) return {};
+    std::vector<std::string> names;
+    for (const std::string& e : pol) names.insert(names.end(), {"total, " + e, "atomic"});
+    if (n % 2 == 1) names.push_back("experiment");
+    return names;
+}
+
 // The names the run's order gives, empty when the file is not one of its .dat or .sig files.
 std::vector<std::string> run_names(const plot_file& plot) {
+    if (const std::vector<std::string> pol = polarisation_names(plot); !pol.empty())
+        return polarised_names(plot, pol);
     const std::string f = form(plot);
     if (run_file(plot, "dat")) {
         if (f == "2P") return {"final state l+1"};
@@ -134,13 +158,25 @@ box place(const scene& s, double w, double h) {
     return best;
 }
 
-// Line sample and marker of curve n as the curve is drawn, centred at (x, y).
+// Line sample and marker of curve n as the curve is drawn, centred at (x, y); a band's sample
+// is a filled box.
 stroke entry_sample(const curve& c, int n, double x, double y) {
     stroke k;
     k.role = stroke_role::legend;
     k.curve = n;
-    k.colour = curve_colour(n);
+    k.colour = colour_of(c, n);
     k.width = 1.4;
+    if (c.band) {
+        k.width = 0.0;
+        k.fill_opacity = 0.25;
+        const double h = row / 2 - 3.0;
+        k.parts.push_back({{{x - sample / 2, y - h},
+                            {x + sample / 2, y - h},
+                            {x + sample / 2, y + h},
+                            {x - sample / 2, y + h}},
+                           true});
+        return k;
+    }
     if (c.line) k.parts.push_back({{{x - sample / 2, y}, {x + sample / 2, y}}, false});
     if (c.markers) {
         double h = std::min(c.symbol_size * marker_pixels, row / 2 - 2.0);
@@ -154,6 +190,13 @@ stroke entry_sample(const curve& c, int n, double x, double y) {
 
 std::vector<legend_entry> legend_entries(const plot_file& plot) {
     std::vector<legend_entry> entries;
+    for (std::size_t i = 0; i < plot.curves.size(); ++i)
+        if (!plot.curves[i].name.empty())
+            entries.push_back({static_cast<int>(i) + 1, plot.curves[i].name});
+    if (!entries.empty() || !plot.legend_notes.empty()) {
+        for (const std::string& note : plot.legend_notes) entries.push_back({0, note});
+        return entries;
+    }
     std::vector<std::string> names = run_names(plot);
     if (!names.empty()) {
         for (std::size_t i = 0; i < names.size(); ++i)
@@ -184,8 +227,10 @@ void add_legend(scene& s, const plot_file& plot) {
     s.strokes.push_back(std::move(frame));
     for (std::size_t i = 0; i < entries.size(); ++i) {
         double y = b.y0 + pad + row * (static_cast<double>(i) + 0.5);
-        const curve& c = plot.curves[static_cast<std::size_t>(entries[i].curve - 1)];
-        s.strokes.push_back(entry_sample(c, entries[i].curve, b.x0 + pad + sample / 2, y));
+        if (entries[i].curve > 0) {  // a note has no sample
+            const curve& c = plot.curves[static_cast<std::size_t>(entries[i].curve - 1)];
+            s.strokes.push_back(entry_sample(c, entries[i].curve, b.x0 + pad + sample / 2, y));
+        }
         s.texts.push_back({entries[i].name,
                            b.x0 + pad + sample + gap,
                            y + 0.36 * font,

@@ -7,6 +7,8 @@
 //   PREFIX_kor.sig  per channel the total, then the atomic cross-section (markers 2P, with two
 //                   channels 3P for the second, named "total, l-1" ...), then the experiment
 //                   (marker 6P) when the run compared with one
+// A program that names its curves (curve::name) gets its named curves and then its notes
+// (plot_file::legend_notes, text without a sample), in order.
 // Any other file, or one of these whose curves do not have that form, gets "curve N" (N as in
 // the --data listing) for each curve of more than one point, when there are at least two such
 // curves; a single point, as the origin mark of the chi and Fourier plots, is no curve to name.
@@ -21,7 +23,7 @@
 namespace korva::plot {
 
 struct legend_entry {
-    int curve = 0;  // 1-based
+    int curve = 0;  // 1-based; 0 for a note (text without a sample)
     std::string name;
 };
 

@@ -24,6 +24,11 @@ struct curve {
     std::string symbol_name;  // its token as written ("2P"), empty for the default marker
     double symbol_size = 0.8;
     int first_line = 0;  // line number of the curve's first data line
+    // Set by programs that draw through the library, never by a plot file:
+    std::string name;   // the legend's name of the curve; named curves alone get entries
+    bool band = false;  // the points outline a closed area, filled with the curve's colour
+    int colour = 0;     // 0: the colour of the curve's number; n > 0: curve_colour(n);
+                        // -1: black
 };
 
 // Frame on the page, in page units (the page is 13.33 x 10 units, origin bottom left).
@@ -55,6 +60,7 @@ struct plot_file {
     limits x, y;
     std::vector<title> titles;
     std::vector<curve> curves;
+    std::vector<std::string> legend_notes;  // lines of text after the named curves' entries
 };
 
 }  // namespace korva::plot

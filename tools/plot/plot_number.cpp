@@ -13,24 +13,37 @@ bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Skips an optional sign at t[i].
+void skip_sign(std::string_view t, std::size_t& i) {
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+}
+
+// Skips the digits at t[i]; how many there were.
+std::size_t skip_digits(std::string_view t, std::size_t& i) {
+    std::size_t n = 0;
+    while (i < t.size() && is_digit(t[i])) ++i, ++n;
+    return n;
+}
+
+bool exponent_mark(char c) {
+    return c == 'e' || c == 'E' || c == 'd' || c == 'D';
+}
+
 // Checks the grammar [sign] digits [. digits] [(e|E|d|D) [sign] digits] with at least one
 // mantissa digit, so from_chars never sees "nan", "inf" or hexadecimal forms.
 bool well_formed(std::string_view t) {
     std::size_t i = 0;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-    std::size_t digits = 0;
-    while (i < t.size() && is_digit(t[i])) ++i, ++digits;
+    skip_sign(t, i);
+    std::size_t digits = skip_digits(t, i);
     if (i < t.size() && t[i] == '.') {
         ++i;
-        while (i < t.size() && is_digit(t[i])) ++i, ++digits;
+        digits += skip_digits(t, i);
     }
     if (digits == 0) return false;
-    if (i < t.size() && (t[i] == 'e' || t[i] == 'E' || t[i] == 'd' || t[i] == 'D')) {
+    if (i < t.size() && exponent_mark(t[i])) {
         ++i;
-        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-        std::size_t exp_digits = 0;
-        while (i < t.size() && is_digit(t[i])) ++i, ++exp_digits;
-        if (exp_digits == 0) return false;
+        skip_sign(t, i);
+        if (skip_digits(t, i) == 0) return false;
     }
     return i == t.size();
 }

@@ -284,59 +284,68 @@ class reader {
     void set_line(std::string_view line, const std::vector<std::string_view>& tok) {
         std::string what = upper(tok[1]);
         if (what == "MODE" || what == "FONT") return;  // one drawing mode and one font here
-        if (what == "LIMITS" || what == "WINDOW") {
-            limits x, y;
-            if (!axis_pairs(line, tok, x, y)) return;
-            for (auto [l, axis] : {std::pair{&x, 'X'}, std::pair{&y, 'Y'}}) {
-                if (!l->fixed) continue;
-                if (!(l->lo < l->hi)) {
-                    warning(std::string("empty or reversed ") + axis + " range in " + quoted(line) +
-                            " ignored");
-                    continue;
-                }
-                if (what == "LIMITS") {
-                    (axis == 'X' ? plot_.x : plot_.y) = *l;
-                    continue;
-                }
-                // The page is 13.33 x 10 units; a frame off it would show nothing.
-                double page = axis == 'X' ? 13.34 : 10.0;
-                if (l->lo < 0.0 || l->hi > page) {
-                    warning(std::string(1, axis) + " window outside the page in " + quoted(line) +
-                            " ignored");
-                    continue;
-                }
-                if (axis == 'X') {
-                    plot_.frame.x0 = l->lo, plot_.frame.x1 = l->hi;
-                } else {
-                    plot_.frame.y0 = l->lo, plot_.frame.y1 = l->hi;
-                }
+        if (what == "LIMITS" || what == "WINDOW") return set_ranges(line, tok, what == "LIMITS");
+        if (what == "SYMBOL") return set_symbol(line, tok);
+        warning("unknown command " + quoted(line) + ", line skipped");
+    }
+
+    // SET LIMITS (axis ranges) or SET WINDOW (the frame on the page).
+    void set_ranges(std::string_view line, const std::vector<std::string_view>& tok,
+                    bool limits_line) {
+        limits x, y;
+        if (!axis_pairs(line, tok, x, y)) return;
+        for (auto [l, axis] : {std::pair{&x, 'X'}, std::pair{&y, 'Y'}}) {
+            if (!l->fixed) continue;
+            if (!(l->lo < l->hi)) {
+                warning(std::string("empty or reversed ") + axis + " range in " + quoted(line) +
+                        " ignored");
+                continue;
             }
+            if (limits_line) {
+                (axis == 'X' ? plot_.x : plot_.y) = *l;
+                continue;
+            }
+            set_frame(line, *l, axis);
+        }
+    }
+
+    void set_frame(std::string_view line, const limits& l, char axis) {
+        // The page is 13.33 x 10 units; a frame off it would show nothing.
+        double page = axis == 'X' ? 13.34 : 10.0;
+        if (l.lo < 0.0 || l.hi > page) {
+            warning(std::string(1, axis) + " window outside the page in " + quoted(line) +
+                    " ignored");
             return;
         }
-        if (what == "SYMBOL") {
-            if (tok.size() < 3 || tok[2].empty() || tok[2][0] < '0' || tok[2][0] > '9') {
-                warning("cannot read the symbol in " + quoted(line) + ", line skipped");
+        if (axis == 'X') {
+            plot_.frame.x0 = l.lo, plot_.frame.x1 = l.hi;
+        } else {
+            plot_.frame.y0 = l.lo, plot_.frame.y1 = l.hi;
+        }
+    }
+
+    // SET SYMBOL nP [SIZE s].
+    void set_symbol(std::string_view line, const std::vector<std::string_view>& tok) {
+        if (tok.size() < 3 || tok[2].empty() || tok[2][0] < '0' || tok[2][0] > '9') {
+            warning("cannot read the symbol in " + quoted(line) + ", line skipped");
+            return;
+        }
+        int n = 0;
+        for (std::size_t k = 0; k < tok[2].size() && tok[2][k] >= '0' && tok[2][k] <= '9'; ++k)
+            n = (n * 10 + (tok[2][k] - '0')) % 1000;
+        double size = symbol_size_;
+        if (tok.size() >= 5 && upper(tok[3]) == "SIZE") {
+            if (!number(tok[4], size, "the symbol size", line)) return;
+            if (!(size > 0.0)) {
+                warning("symbol size must be positive in " + quoted(line) + ", line skipped");
                 return;
             }
-            int n = 0;
-            for (std::size_t k = 0; k < tok[2].size() && tok[2][k] >= '0' && tok[2][k] <= '9'; ++k)
-                n = (n * 10 + (tok[2][k] - '0')) % 1000;
-            double size = symbol_size_;
-            if (tok.size() >= 5 && upper(tok[3]) == "SIZE") {
-                if (!number(tok[4], size, "the symbol size", line)) return;
-                if (!(size > 0.0)) {
-                    warning("symbol size must be positive in " + quoted(line) + ", line skipped");
-                    return;
-                }
-            } else if (tok.size() > 3) {
-                warning("cannot read the symbol size in " + quoted(line) + "; size unchanged");
-            }
-            symbol_ = n;
-            symbol_name_ = std::string(tok[2]);
-            symbol_size_ = std::min(size, 20.0);
-            return;
+        } else if (tok.size() > 3) {
+            warning("cannot read the symbol size in " + quoted(line) + "; size unchanged");
         }
-        warning("unknown command " + quoted(line) + ", line skipped");
+        symbol_ = n;
+        symbol_name_ = std::string(tok[2]);
+        symbol_size_ = std::min(size, 20.0);
     }
 
     const std::string& name_;

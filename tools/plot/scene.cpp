@@ -128,7 +128,7 @@ void set_text(text& out, const title& t) {
     if (shifted) out.spans = std::move(spans);
 }
 
-void add_ticks(scene& s) {
+void add_ticks(scene& s, bool x_labels) {
     stroke ticks;
     ticks.role = stroke_role::ticks;
     ticks.width = 1.0;
@@ -148,7 +148,7 @@ void add_ticks(scene& s) {
     for (double v : s.y.major) y_tick(v, major_tick);
     for (double v : s.y.minor) y_tick(v, minor_tick);
     s.strokes.push_back(std::move(ticks));
-    for (std::size_t i = 0; i < s.x.major.size(); ++i) {
+    for (std::size_t i = 0; x_labels && i < s.x.major.size(); ++i) {
         double x = f.x0 + fraction(s.x.major[i], s.x) * (f.x1 - f.x0);
         s.texts.push_back({s.x.labels[i],
                            x,
@@ -215,7 +215,41 @@ void data_range(const plot_file& plot, bool x, const limits* within, double& lo,
         }
 }
 
+// A band: the closed outline of its points, filled translucent, its edge not stroked; clipped
+// to the frame when drawn (a line clip would break the outline).
+stroke band_stroke(const curve& c, const scene& s, stroke k) {
+    constexpr double band_opacity = 0.25;
+    k.style = "BAND";
+    k.width = 0.0;
+    k.fill_opacity = band_opacity;
+    polyline p;
+    p.closed = true;
+    for (const point& q : c.points) p.v.push_back(to_pixels(q, s));
+    if (p.v.size() >= 3) k.parts.push_back(std::move(p));
+    return k;
+}
+
 }  // namespace
+
+rgb colour_of(const curve& c, int n) {
+    return c.colour < 0 ? rgb{0, 0, 0} : curve_colour(c.colour > 0 ? c.colour : n);
+}
+
+box clip_of(const stroke& k, const scene& s) {
+    return k.clip ? *k.clip : s.frame;
+}
+
+scene stack(const scene& above, const scene& below) {
+    scene s = above;
+    for (stroke& k : s.strokes)
+        if (k.role == stroke_role::curve && !k.clip) k.clip = above.frame;
+    for (stroke k : below.strokes) {
+        if (k.role == stroke_role::curve && !k.clip) k.clip = below.frame;
+        s.strokes.push_back(std::move(k));
+    }
+    s.texts.insert(s.texts.end(), below.texts.begin(), below.texts.end());
+    return s;
+}
 
 rgb curve_colour(int n) {
     static constexpr rgb cycle[8] = {{31, 119, 180},  {214, 39, 40},   {44, 160, 44},
@@ -291,15 +325,19 @@ scene layout(const plot_file& plot, const layout_options& options) {
                             {s.frame.x0, s.frame.y1}},
                            true});
     s.strokes.push_back(std::move(frame));
-    add_ticks(s);
+    add_ticks(s, options.x_labels);
 
     int n = 0;
     for (const curve& c : plot.curves) {
         stroke k;
         k.role = stroke_role::curve;
         k.curve = ++n;
-        k.colour = curve_colour(n);
+        k.colour = colour_of(c, n);
         k.width = 1.4;
+        if (c.band) {
+            s.strokes.push_back(band_stroke(c, s, k));
+            continue;
+        }
         k.style = c.markers && c.line ? "PLOT+JOIN" : c.markers ? "PLOT" : "JOIN";
         if (c.markers) k.symbol = c.symbol_name.empty() ? "default" : c.symbol_name;
         std::vector<vertex> px;

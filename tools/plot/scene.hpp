@@ -2,6 +2,7 @@
 // titles and one stroked path per curve), shared by the PNG, PDF and SVG writers.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ struct polyline {
     bool closed = false;
 };
 
+struct box {
+    double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;  // pixels, y0 top
+};
+
 enum class stroke_role { frame, ticks, curve, legend };
 
 // One stroked path. Curves are clipped to the frame rectangle.
@@ -36,10 +41,13 @@ struct stroke {
     std::vector<polyline> parts;
     rgb colour;
     double width = 1.0;
-    int curve = 0;        // 1-based curve number for curves and their legend entries
-    std::string style;    // "PLOT", "JOIN" or "PLOT+JOIN" for curves
-    std::string symbol;   // marker name for curves with markers ("2P", "default")
-    bool filled = false;  // filled white before it is stroked (the legend's box)
+    int curve = 0;              // 1-based curve number for curves and their legend entries
+    std::string style;          // "PLOT", "JOIN" or "PLOT+JOIN" for curves
+    std::string symbol;         // marker name for curves with markers ("2P", "default")
+    bool filled = false;        // filled white before it is stroked (the legend's box)
+    double fill_opacity = 0.0;  // above 0: filled with its colour at this opacity (a band)
+    std::optional<box> clip;    // a curve's clip rectangle when not the scene's frame (a
+                                // stacked panel's own)
 };
 
 enum class text_anchor { start, middle, end };
@@ -56,10 +64,6 @@ struct text {
     double angle = 0.0;       // degrees, counter-clockwise
     text_anchor anchor = text_anchor::start;
     std::vector<text_span> spans;  // pieces at their heights when some are raised or lowered
-};
-
-struct box {
-    double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;  // pixels, y0 top
 };
 
 struct scene {
@@ -79,9 +83,20 @@ rgb curve_colour(int n);
 std::vector<polyline> marker(int symbol, double cx, double cy, double h);
 
 struct layout_options {
-    bool legend = true;  // a box inside the frame naming the curves (legend.hpp)
+    bool legend = true;    // a box inside the frame naming the curves (legend.hpp)
+    bool x_labels = true;  // the x axis's tick labels (off for a panel with one below it)
 };
 
 scene layout(const plot_file& plot, const layout_options& options = {});
+
+// The curve's colour as drawn: its own (curve::colour) or its number's.
+rgb colour_of(const curve& c, int n);
+
+// Two laid-out panels on one page, `below` under `above` (their frames placed by their plot
+// files' windows): the strokes and texts of both, each panel's curves clipped to its own frame.
+scene stack(const scene& above, const scene& below);
+
+// The rectangle a stroke of role curve is clipped to.
+box clip_of(const stroke& k, const scene& s);
 
 }  // namespace korva::plot

@@ -95,6 +95,8 @@ int main(int argc, char** argv) {
             std::cout << "  type " << it + 1 << ": Z = " << p.types[it].z
                       << ", rmt = " << tb.rmt[it] << " Bohr, l cut " << tb.lcut.front()[it]
                       << " .. " << tb.lcut.back()[it] << "\n";
+        if (tb.fermi)
+            std::cout << "  Fermi level " << *tb.fermi << " Ry above the interstitial level\n";
         std::cout << "  wrote " << p.phase_file << " and " << p.xs_file << "\n";
         return 0;
     } catch (const korva::write_error& e) {

@@ -15,6 +15,12 @@ namespace {
 
 constexpr double ev_per_ry = 13.6058;
 
+std::string g6(double v) {
+    std::ostringstream os;
+    os << v;
+    return os.str();
+}
+
 std::vector<std::string> tokens(const std::string& s) {
     std::istringstream is(s);
     std::vector<std::string> out;
@@ -102,6 +108,22 @@ std::vector<double> energy_grid(double first, double last, int n, bool in_k) {
     e[0] = first;  // both ends exactly the values asked for
     e[n - 1] = last;
     return e;
+}
+
+std::vector<double> near_edge_energies(const near_edge_grid& g, double fermi) {
+    const double first = std::max(fermi - g.below_ev / ev_per_ry, near_edge_floor);
+    return energy_grid(first, fermi + g.above_ev / ev_per_ry, g.n, true);
+}
+
+void check_energies(const std::vector<double>& e) {
+    check(e.size() <= max_points, "more than " + std::to_string(max_points) + " energy points");
+    for (std::size_t i = 0; i < e.size(); ++i) {
+        check(e[i] >= min_energy && e[i] <= max_energy,
+              "energies must lie in [" + g6(min_energy) + ", " + g6(max_energy) + "] Ry");
+        if (i > 0)
+            check(static_cast<float>(e[i]) > static_cast<float>(e[i - 1]),
+                  "energies must be strictly increasing (also in single precision)");
+    }
 }
 
 namespace {
@@ -221,8 +243,38 @@ void choice_line(const line_reader& r, const std::string&, input_state& s) {
     const std::string& k = r.key;
     choose(r, k == "model"      ? std::vector<std::string>{"self-consistent", "thomas-fermi"}
               : k == "corehole" ? std::vector<std::string>{"none", "z+1", "relaxed"}
-                                : std::vector<std::string>{"dirac-hara", "lda"});
+                                : std::vector<std::string>{"hedin-lundqvist", "dirac-hara", "lda"});
     (k == "model" ? s.p.model : k == "corehole" ? s.p.corehole : s.p.exchange) = r.args[0];
+}
+
+// `fermi charge-count|friedel|electron-gas|E`: how the Fermi level is found, or its value (Ry).
+void fermi_line(const line_reader& r, const std::string&, input_state& s) {
+    r.want(1, 1);
+    if (r.args[0] == "charge-count" || r.args[0] == "friedel" || r.args[0] == "electron-gas") {
+        s.p.fermi = r.args[0];
+        return;
+    }
+    s.p.fermi = "given";
+    s.p.fermi_given = r.real(0);
+    if (!(s.p.fermi_given >= 0.0 && s.p.fermi_given <= 20.0))
+        r.fail("the Fermi level must be charge-count, friedel, electron-gas or lie in [0, 20] Ry");
+}
+
+// `grid near-edge [below_ev above_ev n]`: the energies about the Fermi level.
+void grid_line(const line_reader& r, const std::string&, input_state& s) {
+    if (r.args.empty() || r.args[0] != "near-edge") r.fail("the grid must be 'near-edge'");
+    if (r.args.size() != 1 && r.args.size() != 4)
+        r.fail("expected 'near-edge' alone or with below_eV above_eV n");
+    near_edge_grid g;
+    if (r.args.size() == 4) {
+        g = {r.real(1), r.real(2), r.integer(3)};
+        if (!(g.below_ev >= 0.0 && g.below_ev <= 100.0)) r.fail("below_eV must lie in [0, 100] eV");
+        if (!(g.above_ev >= 1.0 && g.above_ev <= 2000.0))
+            r.fail("above_eV must lie in [1, 2000] eV");
+        if (g.n < 4 || g.n > max_points)
+            r.fail("number of points must lie in 4.." + std::to_string(max_points));
+    }
+    s.p.near_edge = g;
 }
 
 void deck_line(const line_reader& r, const std::string&, input_state& s) {
@@ -246,7 +298,8 @@ keyword_handler handler_of(const std::string& key) {
         {"model", choice_line},      {"corehole", choice_line},
         {"exchange", choice_line},   {"deck", deck_line},
         {"overlap", overlap_line},   {"sigma_edge", sigma_edge_line},
-        {"phase_file", file_line},   {"xs_file", file_line}};
+        {"phase_file", file_line},   {"xs_file", file_line},
+        {"grid", grid_line},         {"fermi", fermi_line}};
     const auto it = handlers.find(key);
     return it == handlers.end() ? nullptr : it->second;
 }
@@ -256,6 +309,8 @@ void check_model(input_state& s) {
     psgen_input& p = s.p;
     if (p.model == "thomas-fermi") {
         check(s.have_edge, "no edge energy given (keyword 'edge' or 'edge_ev')");
+        check(!p.near_edge, "grid near-edge needs the Fermi level of the self-consistent model");
+        check(p.fermi == "charge-count", "the Thomas-Fermi model has no Fermi level: no 'fermi'");
         for (const auto& t : p.types)
             check(t.rmt > 0.0, "model thomas-fermi needs a muffin-tin radius on every type line");
         return;
@@ -272,22 +327,16 @@ void check_model(input_state& s) {
 void check_complete(input_state& s) {
     const psgen_input& p = s.p;
     check(!p.types.empty(), "no atom type given (keyword 'type')");
-    check(s.have_energies, "no energies given (keyword 'energies' or 'energy_list')");
+    check(s.have_energies || p.near_edge,
+          "no energies given (keyword 'grid', 'energies' or 'energy_list')");
+    check(!(s.have_energies && p.near_edge),
+          "grid near-edge replaces 'energies' and 'energy_list': give one of them");
     check_model(s);
     check(!p.phase_file.empty(), "no phase-shift file name given (keyword 'phase_file')");
     check(!p.xs_file.empty(), "no cross-section file name given (keyword 'xs_file')");
     check(p.phase_file != p.xs_file, "phase_file and xs_file must differ");
-    check(p.energies.size() <= max_points,
-          "more than " + std::to_string(max_points) + " energy points");
     check(p.lcore + 1 <= p.lmax, "lmax must be at least lcore + 1");
-    for (std::size_t i = 0; i < p.energies.size(); ++i) {
-        const double e = p.energies[i];
-        check(e >= min_energy && e <= max_energy, "energies must lie in [1e-4, 400] Ry");
-        // The reader tells points apart by their single-precision values.
-        if (i > 0)
-            check(static_cast<float>(e) > static_cast<float>(p.energies[i - 1]),
-                  "energies must be strictly increasing (also in single precision)");
-    }
+    check_energies(p.energies);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "input/data_header.hpp"
 #include "radial.hpp"
 #include "tmatrix.hpp"
 #include "xsection.hpp"
@@ -39,15 +40,19 @@ std::string summary(const char* what, const psgen_input& p, const psgen_tables& 
     s += " model " + p.model + " |";
     if (p.model != "thomas-fermi")
         s += " deck " + p.deck + " overlap " + g6(p.overlap) + " corehole " + p.corehole +
-             " edge " + p.edge_name + " exchange " + p.exchange + " |";
+             " edge " + p.edge_name + " exchange " + p.exchange + " fermi " + p.fermi + " |";
     s += " types";
     for (std::size_t t = 0; t < p.types.size(); ++t)
         s += " (Z=" + g6(p.types[t].z) + " rmt=" + g6(tb.rmt[t]) + ")";
-    s += " | E " + g6(p.energies.front()) + ".." + g6(p.energies.back()) + " Ry, " +
-         std::to_string(p.energies.size()) + " points | gamma " + g6(tb.gamma) + " Ry | lmax " +
-         std::to_string(p.lmax) + " tcut " + g6(p.tcut) + " | lcore " + std::to_string(p.lcore) +
-         " edge " + g6(tb.edge) + " Ry";
+    s += " | E " + g6(tb.energies.front()) + ".." + g6(tb.energies.back()) + " Ry, " +
+         std::to_string(tb.energies.size()) + " points";
+    if (p.near_edge)
+        s += " (grid near-edge " + g6(p.near_edge->below_ev) + " " + g6(p.near_edge->above_ev) +
+             " eV)";
+    s += " | gamma " + g6(tb.gamma) + " Ry | lmax " + std::to_string(p.lmax) + " tcut " +
+         g6(p.tcut) + " | lcore " + std::to_string(p.lcore) + " edge " + g6(tb.edge) + " Ry";
     if (p.model == "thomas-fermi") s += " sigma_edge " + g6(p.sigma_edge) + " Mbarn";
+    if (tb.fermi) s += " | " + fermi_level_field(*tb.fermi);
     return s;
 }
 

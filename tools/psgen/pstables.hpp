@@ -2,6 +2,7 @@
 #pragma once
 
 #include <complex>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -30,6 +31,9 @@ struct psgen_tables {
     std::vector<double> rmt;  // per type, muffin-tin radius, Bohr
     double gamma = 0.0;       // damping, Ry
     double edge = 0.0;        // edge energy, Ry
+    // Fermi level, Ry above the interstitial level (self-consistent model; the files' headers
+    // carry it as "| E_F <value> Ry").
+    std::optional<double> fermi;
 };
 
 // Final-state channels of a core state lcore: {1} for lcore = 0, else {lcore-1, lcore+1}.

@@ -61,6 +61,28 @@ int radial_mesh_size(const radial_potential& v, double rmt, cdouble energy, int 
 
 namespace {
 
+// One Numerov step: (2 (1 + 5 h^2 f/12) w - (1 - h^2 fm/12) wm) / (1 - h^2 fp/12), the division
+// written out: the library's general complex division is a third of the time otherwise.
+cdouble numerov_step(cdouble w, cdouble wm, cdouble f, cdouble fm, cdouble fp, double h12) {
+    const cdouble num = 2.0 * (1.0 + 5.0 * h12 * f) * w - (1.0 - h12 * fm) * wm;
+    const cdouble den = 1.0 - h12 * fp;
+    const double inv = 1.0 / (den.real() * den.real() + den.imag() * den.imag());
+    return {(num.real() * den.real() + num.imag() * den.imag()) * inv,
+            (num.imag() * den.real() - num.real() * den.imag()) * inv};
+}
+
+// Keeps the solution inside the double range for high l (the recorded wave with it).
+void keep_in_range(cdouble& w, cdouble& wm, radial_wave* wave) {
+    const double big = std::max(
+        {std::abs(w.real()), std::abs(w.imag()), std::abs(wm.real()), std::abs(wm.imag())});
+    if (big > 1.0e100) {
+        w /= big;
+        wm /= big;
+        if (wave != nullptr)
+            for (auto& x : wave->R) x /= big;
+    }
+}
+
 // Numerov integration to rmt; when wave is given it receives R(r) at every mesh point from r0.
 // Without it the integration starts where start_fraction allows.
 radial_boundary integrate_to_sphere(const radial_potential& v, double rmt, cdouble energy, int l,
@@ -80,7 +102,7 @@ radial_boundary integrate_to_sphere(const radial_potential& v, double rmt, cdoub
     };
 
     // Nuclear charge seen by the start series, from the potential itself: V ~ -2 Z/r near 0.
-    const double zeff = -0.5 * r0 * v(r0);
+    const double zeff = -0.5 * r0 * v(r0).real();
     auto start = [&](int i) {
         const double r = std::exp(x0 + i * h);
         return cdouble(std::pow(r, l + 0.5) * (1.0 - zeff * r / (l + 1)), 0.0);
@@ -103,13 +125,7 @@ radial_boundary integrate_to_sphere(const radial_potential& v, double rmt, cdoub
     record(1, w);
     for (int i = first + 1; i <= m; ++i) {
         const cdouble fp = fcoef(i + 1);
-        // (2 (1 + 5 h^2 f/12) w - (1 - h^2 fm/12) wm) / (1 - h^2 fp/12), the division written
-        // out: the library's general complex division is a third of the time otherwise.
-        const cdouble num = 2.0 * (1.0 + 5.0 * h12 * f) * w - (1.0 - h12 * fm) * wm;
-        const cdouble den = 1.0 - h12 * fp;
-        const double inv = 1.0 / (den.real() * den.real() + den.imag() * den.imag());
-        const cdouble wp((num.real() * den.real() + num.imag() * den.imag()) * inv,
-                         (num.imag() * den.real() - num.real() * den.imag()) * inv);
+        const cdouble wp = numerov_step(w, wm, f, fm, fp, h12);
         if (i == m) {
             // Fourth-order derivative in x at the sphere from the two Numerov neighbours.
             const cdouble dw =
@@ -123,15 +139,7 @@ radial_boundary integrate_to_sphere(const radial_potential& v, double rmt, cdoub
         w = wp;
         fm = f;
         f = fp;
-        // Keep the solution inside the double range for high l.
-        const double big = std::max(
-            {std::abs(w.real()), std::abs(w.imag()), std::abs(wm.real()), std::abs(wm.imag())});
-        if (big > 1.0e100) {
-            w /= big;
-            wm /= big;
-            if (wave != nullptr)
-                for (auto& x : wave->R) x /= big;
-        }
+        keep_in_range(w, wm, wave);
     }
     return {w, 0.0};  // not reached: the loop returns at i == m
 }

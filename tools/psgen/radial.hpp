@@ -11,9 +11,10 @@ namespace korva::psgen {
 using cdouble = std::complex<double>;
 
 // Rydberg units (hbar^2/2m = 1, lengths in Bohr): -u'' + (V(r) + l(l+1)/r^2) u = E u, R = u/r.
-// The potential is the one inside the sphere; it is also evaluated one grid step beyond the
-// radius, so it must continue smoothly there.
-using radial_potential = std::function<double(double r)>;
+// The potential is the one inside the sphere, complex where it carries an absorptive part (the
+// photoelectron's self-energy); it is also evaluated one grid step beyond the radius, so it must
+// continue smoothly there. A real potential (a function returning double) converts.
+using radial_potential = std::function<cdouble(double r)>;
 
 struct radial_boundary {
     cdouble value;  // R(rmt), arbitrary scale

@@ -9,6 +9,7 @@
 #include "core_level.hpp"
 #include "deck_atoms.hpp"
 #include "dipole.hpp"
+#include "fermi_level.hpp"
 #include "photoelectron.hpp"
 #include "tmatrix.hpp"
 #include "xsection.hpp"
@@ -65,45 +66,64 @@ double damping(const psgen_input& p, int z) {
 
 struct sc_context {
     const psgen_input& p;
+    const std::vector<double>& energies;  // Ry, resolved
     const photo_model& model;
     core_orbital core;
     double edge;   // Ry
     double gamma;  // Ry
 };
 
-// The photoelectron potential of one type at one energy, tabulated as r (V - V0) on the type's
-// grid: one evaluation of the exchange per grid point instead of one per point of every l's
-// mesh.
+// The photoelectron potential of one type at one energy, tabulated as r (V + Sigma - v0) on the
+// type's grid: one evaluation of the exchange per grid point instead of one per point of every
+// l's mesh. The imaginary part is kept only when there is one.
 struct tabulated_potential {
     const radial_grid* grid;
-    std::vector<double> rv;
-    double operator()(double r) const { return interpolate(*grid, rv, r) / r; }
+    std::vector<double> rv, ri;  // r times the real and the imaginary part
+    cdouble operator()(double r) const {
+        const double re = interpolate(*grid, rv, r) / r;
+        return ri.empty() ? cdouble(re, 0.0) : cdouble(re, interpolate(*grid, ri, r) / r);
+    }
+    double real(double r) const { return interpolate(*grid, rv, r) / r; }
 };
 
-tabulated_potential tabulate(const photo_model& m, int t, double e, double v0) {
+tabulated_potential tabulate(const photo_model& m, int t, double e, cdouble v0) {
     const radial_grid& g = m.cluster().types[t].grid;
-    tabulated_potential tp{&g, std::vector<double>(g.size())};
-    for (int i = 0; i < g.size(); ++i) tp.rv[i] = g.r[i] * m(t, g.r[i], e, v0);
+    tabulated_potential tp{&g, std::vector<double>(g.size()), {}};
+    std::vector<double> ri(g.size());
+    bool absorbs = false;
+    for (int i = 0; i < g.size(); ++i) {
+        const cdouble v = g.r[i] * m(t, g.r[i], e, v0);
+        tp.rv[i] = v.real();
+        ri[i] = v.imag();
+        absorbs = absorbs || v.imag() != 0.0;
+    }
+    if (absorbs) tp.ri = std::move(ri);
     return tp;
 }
 
-// t_l of every type and the cross-section records at one energy.
+// t_l of every type and the cross-section records at one energy. Inside the spheres the radial
+// equation -u'' + (V - V0 + i Im Sigma(r)) u = (E + i gamma) u is solved as
+// -u'' + (V + Sigma - v0) u = k^2 u with the complex interstitial level v0 = V0 + i Im Sigma_0:
+// k^2 = E + i (gamma - Im Sigma_0), the wave number of the interstitial, where the losses damp it.
 void energy_point(const sc_context& c, std::size_t e, psgen_tables& tb) {
-    const double en = c.p.energies[e];
-    const double v0 = c.model.interstitial(en);
+    const double en = c.energies[e];
+    const cdouble v0 = c.model.interstitial(en);
+    const double damping = c.gamma - v0.imag();
     const auto& types = c.model.cluster().types;
-    tb.k[e] = wave_number(en, c.gamma);
+    tb.k[e] = wave_number(en, damping);
     std::vector<tabulated_potential> pots;
     for (std::size_t t = 0; t < types.size(); ++t)
         pots.push_back(tabulate(c.model, static_cast<int>(t), en, v0));
     for (std::size_t t = 0; t < types.size(); ++t) {
         const radial_potential v = pots[t];
-        tb.t[e][t] = tl_all(v, types[t].rmt, en, c.gamma, c.p.lmax);
+        tb.t[e][t] = tl_all(v, types[t].rmt, en, damping, c.p.lmax);
         for (const auto& x : tb.t[e][t])
             if (!finite(x))
                 throw psgen_error("non-finite t_l at E = " + std::to_string(en) + " Ry");
     }
-    const radial_potential v1 = pots[0];
+    // The atomic cross-section: the absorber's real potential at real energy.
+    const tabulated_potential& p1 = pots[0];
+    const radial_potential v1 = [&p1](double r) { return cdouble(p1.real(r), 0.0); };
     for (int l0 : final_channels(c.p.lcore)) {
         xs_record r;
         r.l0 = l0;
@@ -118,20 +138,45 @@ void energy_point(const sc_context& c, std::size_t e, psgen_tables& tb) {
 }
 
 void report(std::ostream& log, const psgen_input& p, const cluster_potential& c,
-            const photo_model& m, double edge, double gamma) {
+            const photo_model& m, const std::string& how, const std::vector<double>& energies,
+            double edge, double gamma) {
     log << "  cluster potential: " << c.types.size() << " phase set(s), overlap " << p.overlap
         << ", core hole " << p.corehole << ", exchange " << p.exchange << "\n";
     for (std::size_t t = 0; t < c.types.size(); ++t)
         log << "    set " << t + 1 << ": Z = " << c.types[t].z << ", " << c.types[t].count
             << " atom(s), Norman radius " << c.types[t].norman << " Bohr, rmt " << c.types[t].rmt
             << " Bohr\n";
-    log << "    interstitial level at the first energy " << m.interstitial(p.energies.front())
-        << " Ry; edge " << edge * ev_per_ry << " eV; gamma " << gamma << " Ry\n";
+    const cdouble v0 = m.interstitial(energies.front());
+    log << "    interstitial level at the first energy " << v0.real() << " Ry";
+    if (v0.imag() != 0.0) log << " (Im Sigma " << v0.imag() << " Ry)";
+    log << "; edge " << edge * ev_per_ry << " eV; gamma " << gamma << " Ry\n";
+    log << "    Fermi level " << m.fermi() << " Ry (" << m.fermi() * ev_per_ry
+        << " eV) above the interstitial level, " << how << " (the electron gas of the interstitial"
+        << " density " << interstitial_density(c) << " Bohr^-3 puts it at " << fermi_level(c)
+        << " Ry)\n";
+    log << "    energies " << energies.front() << " .. " << energies.back() << " Ry, "
+        << energies.size() << " points\n";
 }
 
-}  // namespace
+exchange_model exchange_of(const std::string& name) {
+    return name == "lda"          ? exchange_model::lda
+           : name == "dirac-hara" ? exchange_model::dirac_hara
+                                  : exchange_model::hedin_lundqvist;
+}
 
-psgen_tables compute_self_consistent(const psgen_input& p, std::ostream& log) {
+// The cluster potential and what comes with it: the deck's atoms, the absorber's ground state
+// (its core orbital) and the free atoms of the phase sets; for the charge count with multiple
+// scattering the same cluster with the absorber in its ground state (ground_cluster, the muffin
+// tins of cluster).
+struct sc_setup {
+    std::vector<deck_atom> atoms;
+    core_level core;
+    atom_solution ground;
+    cluster_potential cluster;
+    cluster_potential ground_cluster;
+};
+
+sc_setup set_up(const psgen_input& p) {
     const std::vector<deck_atom> atoms = read_deck_atoms(p.deck);
     for (const auto& a : atoms)
         if (a.iph > static_cast<int>(p.types.size()))
@@ -140,28 +185,26 @@ psgen_tables compute_self_consistent(const psgen_input& p, std::ostream& log) {
     const int z1 = static_cast<int>(p.types[0].z);
     atom_options o;
     o.relativistic = true;
-    const atom_solution ground = solve_atom(z1, ground_state(z1), o);
-    const atom_orbital& corb = find_orbital(ground, core);
-    const std::vector<atom_solution> atoms_free = free_atoms(p, core, ground);
+    sc_setup s{atoms, core, solve_atom(z1, ground_state(z1), o), {}, {}};
+    find_orbital(s.ground, core);  // the absorber must have the level
+    std::vector<atom_solution> atoms_free = free_atoms(p, core, s.ground);
     std::vector<double> rmt;
     for (const auto& t : p.types) rmt.push_back(t.rmt);
-    const cluster_potential cluster = build_cluster_potential(atoms, atoms_free, rmt, p.overlap);
-    const photo_model model(cluster,
-                            p.exchange == "lda" ? exchange_model::lda : exchange_model::dirac_hara);
-    const double edge = p.edge_given ? p.edge : -2.0 * corb.state.e;
-    const sc_context c{
-        p, model, {&ground.grid, &corb.state.p, core.l, core.electrons}, edge, damping(p, z1)};
-    report(log, p, cluster, model, edge, c.gamma);
-    psgen_tables tb;
-    const std::size_t ne = p.energies.size();
-    tb.energies = p.energies;
-    for (const auto& t : cluster.types) tb.rmt.push_back(t.rmt);
-    tb.gamma = c.gamma;
-    tb.edge = edge;
-    tb.t.assign(ne, std::vector<std::vector<cdouble>>(p.types.size()));
+    s.cluster = build_cluster_potential(atoms, atoms_free, rmt, p.overlap);
+    if (p.fermi == "charge-count") {
+        atoms_free[0] = s.ground;
+        for (std::size_t t = 0; t < rmt.size(); ++t) rmt[t] = s.cluster.types[t].rmt;
+        s.ground_cluster = build_cluster_potential(atoms, atoms_free, rmt, p.overlap);
+    }
+    return s;
+}
+
+// Every energy point; they are independent: spread over the threads, keep the first failure.
+void all_points(const sc_context& c, psgen_tables& tb) {
+    const std::size_t ne = c.energies.size();
+    tb.t.assign(ne, std::vector<std::vector<cdouble>>(c.p.types.size()));
     tb.xs.assign(ne, {});
     tb.k.assign(ne, {});
-    // Energy points are independent: spread them over the threads, keep the first failure.
     std::string failure;
 #pragma omp parallel for schedule(dynamic)
     for (std::size_t e = 0; e < ne; ++e) {
@@ -173,6 +216,31 @@ psgen_tables compute_self_consistent(const psgen_input& p, std::ostream& log) {
         }
     }
     if (!failure.empty()) throw psgen_error(failure);
+}
+
+}  // namespace
+
+psgen_tables compute_self_consistent(const psgen_input& p, std::ostream& log) {
+    const sc_setup s = set_up(p);
+    photo_model model(s.cluster, exchange_of(p.exchange));
+    const fermi_estimate fermi =
+        estimate_fermi_level(p.fermi, p.fermi_given, {s.cluster, s.ground_cluster, s.atoms}, model);
+    model.set_fermi(fermi.level);
+    psgen_tables tb;
+    tb.energies = p.near_edge ? near_edge_energies(*p.near_edge, fermi.level) : p.energies;
+    check_energies(tb.energies);
+    const atom_orbital& corb = find_orbital(s.ground, s.core);
+    const double edge = p.edge_given ? p.edge : -2.0 * corb.state.e;
+    const int z1 = static_cast<int>(p.types[0].z);
+    const sc_context c{p,     tb.energies,
+                       model, {&s.ground.grid, &corb.state.p, s.core.l, s.core.electrons},
+                       edge,  damping(p, z1)};
+    report(log, p, s.cluster, model, fermi.how, tb.energies, edge, c.gamma);
+    for (const auto& t : s.cluster.types) tb.rmt.push_back(t.rmt);
+    tb.gamma = c.gamma;
+    tb.edge = edge;
+    tb.fermi = fermi.level;
+    all_points(c, tb);
     set_lcut(p, tb);
     return tb;
 }
