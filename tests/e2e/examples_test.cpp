@@ -199,6 +199,7 @@ TEST_P(Example, ReferenceSolverAndEveryThreadCountAgree) {
 // kind), EPS 1e-4 as in the examples: the program against the two-sided reference solver, Xtot
 // from the signal plot files.
 TEST(RandomClusters, TwoSidedReferenceSolverGivesTheSameSpectrum) {
+    const fs::path copper = fs::path(KORVA_SOURCE_DIR) / "tests" / "data" / "cu";
     std::mt19937 gen(31);
     std::uniform_real_distribution<double> u(-3.5, 3.5);
     for (int cluster = 0; cluster < 3; ++cluster) {
@@ -221,7 +222,7 @@ TEST(RandomClusters, TwoSidedReferenceSolverGivesTheSameSpectrum) {
         for (bool reference : {false, true}) {
             const fs::path dir =
                 test::scratch_dir("random_" + std::to_string(cluster) + (reference ? "_ref" : ""));
-            for (const char* f : {"cu.ps", "cu.xs"}) fs::copy_file(examples / "cu-k" / f, dir / f);
+            for (const char* f : {"cu.ps", "cu.xs"}) fs::copy_file(copper / f, dir / f);
             run_options opt;
             opt.threads = 2;
             if (reference) opt.solver = reference::row_list_solver();
