@@ -5,9 +5,11 @@
 //
 // Prints the wall time of each phase, the assembly's steps, and per energy point: the time,
 // the levels, the recursion, both against the memory bound at the read bandwidth measured here
-// (the recursion: levels - 1 reads of the matrix; the point: one write and one read per level,
-// levels + 1 passes) and the point's time per pass against the median of its neighbours (two
-// on each side). Then the peak memory against one stored matrix plus the spherical-harmonics
+// (the recursion: levels - 1 reads of the stored half; the point: one write and one read per
+// level, levels + 1 passes), the recursion against the arithmetic of its passes at the rate of
+// fused multiply-adds measured here (two complex multiply-adds per stored entry and channel of
+// the pass) and the point's time per pass against the median of its neighbours (two on each
+// side). Then the peak memory against one stored matrix plus the spherical-harmonics
 // table, and the pass kernel. --eps replaces the deck's EPS (0: 20 levels at every point).
 // --plain also runs the reference solver of the tests (slow: minutes) and prints the speed-up.
 // --dump writes the matrix of point E and its channels for lapack_bench (from a run of its
@@ -43,17 +45,13 @@ struct result {
 struct child_args {
     bool plain = false;
     int threads = 0, dump_e = 0;
-    std::string dump;  // matrix file: this child only dumps point dump_e, then stops
-    double bw = 0;
+    std::string dump;         // matrix file: this child only dumps point dump_e, then stops
+    double bw = 0, rate = 0;  // read bandwidth (GB/s), complex multiply-adds per second
 };
 
-// Thrown by the dump hook: the run need not go on.
-struct dumped {};
-
-// Bytes of the tiled matrix of order n.
+// Bytes of the stored half of the matrix of order n.
 double matrix_bytes(int n) {
-    const double nt = (n + korva::tile_store::W - 1) / korva::tile_store::W;
-    return nt * nt * korva::tile_store::TILE * sizeof(korva::cplx);
+    return static_cast<double>(korva::tile_store::bytes_for_order(n));
 }
 
 void write_matrix(const korva::tile_store& g, const std::string& file) {
@@ -105,22 +103,32 @@ void print_phases(const korva::run_timings& tm, double total) {
         1e3 * tm.asm_copy / np / tm.threads, tm.threads);
 }
 
-// The point table and the run against its memory bound; the figures of point dump_e.
-result print_points(const korva::run_timings& tm, double bw, int dump_e) {
-    std::printf("%5s %6s %7s %9s %9s %9s %9s %9s\n", "point", "N", "levels", "point s", "recur s",
-                "rec/bnd", "point/bnd", "vs nbrs");
+// Seconds of the arithmetic of one pass over the stored half of order n for `channels`
+// channels: two complex multiply-adds per stored entry and channel.
+double pass_arithmetic(int n, int channels, double rate) {
+    return 2.0 * channels * matrix_bytes(n) / sizeof(korva::cplx) / rate;
+}
+
+// The point table and the run against its memory and arithmetic bounds; the figures of point
+// dump_e.
+result print_points(const korva::run_timings& tm, double bw, double rate, int dump_e) {
+    std::printf("%5s %6s %7s %9s %9s %9s %9s %9s %9s\n", "point", "N", "levels", "point s",
+                "recur s", "rec/bnd", "rec/arith", "point/bnd", "vs nbrs");
     const std::vector<double> nbrs = against_neighbours(tm);
-    double loop = 0, bound = 0, worst = 0;
+    double loop = 0, bound = 0, arith = 0, worst = 0;
     result r;
     for (std::size_t e = 0; e < tm.point.size(); ++e) {
         const double pass = matrix_bytes(tm.point_order[e]) / (bw * 1e9);
         const int lev = tm.point_levels[e];
         const double rec_bound = std::max(lev - 1, 1) * pass, point_bound = (lev + 1) * pass;
-        std::printf("%5zu %6d %7d %9.4f %9.4f %9.2f %9.2f %9.2f\n", e + 1, tm.point_order[e], lev,
-                    tm.point[e], tm.point_rec[e], tm.point_rec[e] / rec_bound,
-                    tm.point[e] / point_bound, nbrs[e]);
+        const double rec_arith =
+            std::max(lev - 1, 1) * pass_arithmetic(tm.point_order[e], tm.point_channels[e], rate);
+        std::printf("%5zu %6d %7d %9.4f %9.4f %9.2f %9.2f %9.2f %9.2f\n", e + 1, tm.point_order[e],
+                    lev, tm.point[e], tm.point_rec[e], tm.point_rec[e] / rec_bound,
+                    tm.point_rec[e] / rec_arith, tm.point[e] / point_bound, nbrs[e]);
         loop += tm.point[e];
         bound += point_bound;
+        arith += rec_arith;
         worst = std::max(worst, nbrs[e]);
         if (static_cast<int>(e) + 1 == dump_e) {
             r.point_at_dump = tm.point[e];
@@ -132,8 +140,9 @@ result print_points(const korva::run_timings& tm, double bw, int dump_e) {
     }
     std::printf(
         "energy loop %.3f s against its memory bound %.3f s (levels + 1 passes at %.1f GB/s): "
+        "ratio %.2f; against the arithmetic of its passes %.3f s (%.1f G complex multiply-adds/s): "
         "ratio %.2f; slowest point per pass %.2fx its neighbours' median\n",
-        loop, bound, bw, loop / bound, worst);
+        loop, bound, bw, loop / bound, arith, rate / 1e9, loop / arith, worst);
     return r;
 }
 
@@ -159,17 +168,18 @@ int child_main(const fs::path& dir, const child_args& a, const std::string& resu
     if (a.plain) opt.solver = korva::reference::row_list_solver();
     opt.threads = a.threads;
     opt.kernel = kernel_from_environment();
+    // A child that dumps stops there: the point's failure handling would take an exception
+    // for the run's own end.
     if (!a.dump.empty())
         obs.matrix_hook = [&](const korva::tile_store& g, int e) {
             if (e != a.dump_e) return;
             write_matrix(g, a.dump);
-            throw dumped{};
+            std::fflush(stdout);
+            std::_Exit(0);
         };
     const double t0 = korva::bench::now();
     try {
         korva::run(deck, out, opt);
-    } catch (const dumped&) {
-        return 0;
     } catch (...) {
         std::printf("the run ended early:\n%s\n", out.str().c_str());
         std::_Exit(4);
@@ -183,7 +193,7 @@ int child_main(const fs::path& dir, const child_args& a, const std::string& resu
                 a.plain ? "reference" : "streaming", tm.threads,
                 korva::pass_kernel_name(korva::pass_kernel_used(opt.kernel)));
     print_phases(tm, total);
-    result r = print_points(tm, a.bw, a.dump_e);
+    result r = print_points(tm, a.bw, a.rate, a.dump_e);
     const double mb = 1048576.0;
     std::printf(
         "peak memory %.1f MB; stored matrix %.1f MB + harmonics %.1f MB = %.1f MB; ratio %.2f\n",
@@ -205,8 +215,9 @@ result run_child(const fs::path& dir, const child_args& a) {
     std::fflush(stdout);
     const std::string cmd = "'" + self + "' --child " + (a.plain ? "1" : "0") + " " +
                             std::to_string(a.threads) + " " + std::to_string(a.dump_e) + " '" +
-                            (a.dump.empty() ? "-" : a.dump) + "' " + std::to_string(a.bw) + " '" +
-                            dir.string() + "' '" + rf.string() + "'";
+                            (a.dump.empty() ? "-" : a.dump) + "' " + std::to_string(a.bw) + " " +
+                            std::to_string(a.rate) + " '" + dir.string() + "' '" + rf.string() +
+                            "'";
     if (std::system(cmd.c_str()) != 0) {
         std::fprintf(stderr, "run_bench: the run failed\n");
         std::exit(1);
@@ -282,8 +293,9 @@ fs::path scratch_copy(const options& o) {
     return dir;
 }
 
-void plain_against(const fs::path& dir, const options& o, const result& fast, double bw) {
-    const result ref = run_child(dir, {true, 1, o.dump_e, "", bw});
+void plain_against(const fs::path& dir, const options& o, const result& fast, double bw,
+                   double rate) {
+    const result ref = run_child(dir, {true, 1, o.dump_e, "", bw, rate});
     std::printf("\nwhole run: plain %.2f s, streaming %.2f s: %.1fx\n", ref.total, fast.total,
                 ref.total / fast.total);
     if (fast.order_at_dump > 0)
@@ -296,26 +308,29 @@ void plain_against(const fs::path& dir, const options& o, const result& fast, do
 
 int main(int argc, char** argv) {
     self = fs::absolute(argv[0]).string();
-    if (argc == 9 && std::string(argv[1]) == "--child") {
+    if (argc == 10 && std::string(argv[1]) == "--child") {
         const std::string dump = argv[5];
         child_args a{std::atoi(argv[2]) == 1, std::atoi(argv[3]), std::atoi(argv[4]),
-                     dump == "-" ? "" : dump, std::atof(argv[6])};
-        return child_main(argv[7], a, argv[8]);
+                     dump == "-" ? "" : dump, std::atof(argv[6]), std::atof(argv[7])};
+        return child_main(argv[8], a, argv[9]);
     }
     const options o = parse(argc, argv);
     const fs::path dir = scratch_copy(o);
     const int bw_threads = o.threads > 0 ? o.threads : omp_get_max_threads();
     const double bw = korva::bench::read_bandwidth(bw_threads);
     const double triad = korva::bench::triad_bandwidth(bw_threads);
-    std::printf("deck %s%s%s; read bandwidth %.1f GB/s, triad %.1f GB/s on %d thread(s)\n",
-                o.deck_dir.c_str(), o.eps.empty() ? "" : " with EPS ", o.eps.c_str(), bw, triad,
-                bw_threads);
-    const result fast = run_child(dir, {false, o.threads, o.dump_e, "", bw});
+    const double rate = korva::bench::madd_rate(bw_threads);
+    std::printf(
+        "deck %s%s%s; read bandwidth %.1f GB/s, triad %.1f GB/s, %.1f G complex multiply-adds/s "
+        "on %d thread(s)\n",
+        o.deck_dir.c_str(), o.eps.empty() ? "" : " with EPS ", o.eps.c_str(), bw, triad, rate / 1e9,
+        bw_threads);
+    const result fast = run_child(dir, {false, o.threads, o.dump_e, "", bw, rate});
     if (fast.order_at_dump > 0)
         std::printf("point %d: N = %d, %d levels, whole point %.4f s (recursion %.4f s)\n",
                     o.dump_e, fast.order_at_dump, fast.levels_at_dump, fast.point_at_dump,
                     fast.rec_at_dump);
-    if (!o.dump.empty()) run_child(dir, {false, o.threads, o.dump_e, o.dump, bw});
+    if (!o.dump.empty()) run_child(dir, {false, o.threads, o.dump_e, o.dump, bw, rate});
     if (!o.point_file.empty()) write_point_file(o.point_file, o.dump_e, fast);
-    if (o.plain) plain_against(dir, o, fast, bw);
+    if (o.plain) plain_against(dir, o, fast, bw, rate);
 }

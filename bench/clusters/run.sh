@@ -3,13 +3,14 @@
 # atoms around one absorber (korva-cluster on a copper CIF; whole shells, so a little fewer),
 # self-consistent phase shifts from korva-psgen (10 energies from 1 to 25 Ry, lmax 4), and the
 # whole run of each (Mmax 3, EPS 0: 20 levels at every point) on a build with capacities for
-# 1000 atoms and order 25000. Prints per cluster: the order N, the time per point with the
+# the largest cluster asked for (at least 1000 atoms) and 25 channels an atom. Prints per cluster: the order N, the time per point with the
 # assembly and the recursion apart, the peak memory against the stored matrix plus the
 # harmonics, the recursion's bytes per level against the read bandwidth; LAPACK's cgesv measured
 # at N = 2000..8000 with the same 3 right-hand sides and threads, its N^3 fit extrapolated to
 # each cluster (stated as such); and Xtot at three energies against the cluster size, also as a
 # plot-command file that korva-plot draws.
-#   bash bench/clusters/run.sh [threads] [OUTDIR]     (SIZES="99 250" for fewer clusters)
+#   bash bench/clusters/run.sh [threads] [OUTDIR]     (SIZES="99 250" for fewer clusters,
+#                                                     SIZES=2000 for one of about 2000 atoms)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -19,8 +20,11 @@ sizes=(${SIZES:-99 250 500 1000})
 source bench/lapack.sh
 install_lapack
 bash scripts/setup.sh
+nat=1000
+for n in "${sizes[@]}"; do [ "$n" -gt "$nat" ] && nat=$n; done
 build=build-clusters
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVA_NAT=1000 -DKORVA_NDM=25000 \
+[ "$nat" -gt 1000 ] && build=build-clusters-$nat
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVA_NAT="$nat" -DKORVA_NDM=$((25 * nat)) \
   -DKORVA_BENCH=ON -DKORVA_BUILD_TESTS=OFF > /dev/null
 cmake --build "$build" -j"$(nproc)" --target korva korva-cluster korva-psgen korva-plot \
   run_bench lapack_bench > /dev/null

@@ -20,26 +20,16 @@ namespace korva {
 
 namespace {
 
-// The amplitude t_l and the sign (-1)^l (once, and twice for both parts) of each channel of
-// one atom's layout at point e.
-struct atom_factors {
-    std::vector<cplx> t;
-    std::vector<real> sign, sign2;
-};
-
-std::vector<atom_factors> layout_factors(const cluster_view& cl, const atom_layout& lay, int e) {
+// The amplitude t_l of each channel of the layout at point e.
+void set_amplitudes(const cluster_view& cl, const atom_layout& lay, int e, tile_store& g) {
     const int mmax = cl.par.mmax;
-    std::vector<atom_factors> f(lay.n.size());
-    for (std::size_t i = 0; i < f.size(); ++i) {
+    for (std::size_t i = 0; i < lay.n.size(); ++i) {
         // l counted up along the layout: the last channel of l is (l, min(l, Mmax)).
         for (int a = 1, l = 0; a <= lay.n[i]; ++a) {
             if (a > layout_index(l, std::min(l, mmax), mmax)) ++l;
-            f[i].t.push_back(cl.phases.til(e, l, cl.par.iph[i]));
-            f[i].sign.push_back(l % 2 == 0 ? 1.0f : -1.0f);
-            f[i].sign2.insert(f[i].sign2.end(), 2, f[i].sign.back());
+            g.amplitude(lay.o[i] + a) = cl.phases.til(e, l, cl.par.iph[i]);
         }
     }
-    return f;
 }
 
 // Wall seconds of one thread's bonds: the builders' calls and the copies into the store.
@@ -47,14 +37,17 @@ struct bond_clock {
     double build = 0, copy = 0;
 };
 
-// The store in the layout's order. The bonds write every entry between two atoms; what
-// remains are the atoms' own blocks: unit diagonal, zero elsewhere.
-void new_layout(tile_store& g, const atom_layout& lay) {
+// The store in the layout's order, with its atoms. The bonds write every entry between two
+// atoms; what remains are the atoms' own blocks: zero.
+void new_layout(tile_store& g, const atom_layout& lay, int mmax) {
     g.relayout(lay.order());
-    for (std::size_t i = 0; i < lay.n.size(); ++i)
+    for (std::size_t i = 0; i < lay.n.size(); ++i) {
+        g.set_atom(static_cast<int>(i) + 1, lay.o[i], lay.l[i], mmax);
         for (int b = 1; b <= lay.n[i]; ++b)
             for (int a = 1; a <= lay.n[i]; ++a)
-                g.gt(lay.o[i] + a, lay.o[i] + b) = cplx(a == b ? 1.0f : 0.0f, 0.0f);
+                if (tile_store::kept(lay.o[i] + a, lay.o[i] + b))
+                    g.upper(lay.o[i] + a, lay.o[i] + b) = cplx(0.0f, 0.0f);
+    }
 }
 
 // The propagator block of bond b (1-based) in gg, for cut-off lmax.
@@ -73,31 +66,19 @@ void bond_block(const cluster_view& cl, builder_scratch& s, std::ostream& out, i
               s.gg.data());
 }
 
-// What a bond's blocks read besides its propagator block.
-struct point_view {
-    const atom_layout& lay;
-    const std::vector<atom_factors>& f;
-    int e;
-    pass_kernel kernel;  // the vector width of the copies
-};
-
-// Bond b of atoms i < j: its block, then the two blocks of the pair, each column scaled by the
-// amplitude of the atom the column belongs to:
-//   gt(o + a, q + b) = gg(a, b) t_l'(b),  gt(q + b, o + a) = (-1)^(l + l') (gg(b, a) t_l(a)),
-// both read down the columns of gg (gg(b, a) for the second: column a of gg is column o + a
-// of the store) and written tile by tile.
+// Bond b of atoms i < j: its block into the stored half, G(o + a, q + b) = gg(a, b), read down
+// the columns of gg and written tile by tile. The block of (j, i) is its reflection
+// (tile_store.hpp): the design's (-1)^(l + l') gg(b, a), which the builders write as
+// (-1)^(m + m') gg(a', b'), is that reflection bit for bit.
 void bond_blocks(const cluster_view& cl, builder_scratch& s, tile_store& g, std::ostream& out,
-                 const point_view& pt, int b, int i, int j, bond_clock& clock) {
-    const atom_layout& lay = pt.lay;
+                 const atom_layout& lay, int e, int b, std::pair<int, int> bond, pass_kernel kernel,
+                 bond_clock& clock) {
+    const auto [i, j] = bond;
     const int ni = lay.n[i - 1], nj = lay.n[j - 1], o = lay.o[i - 1], q = lay.o[j - 1];
     const double t0 = wall_seconds();
-    bond_block(cl, s, out, pt.e, b, std::max(lay.l[i - 1], lay.l[j - 1]));
+    bond_block(cl, s, out, e, b, std::max(lay.l[i - 1], lay.l[j - 1]));
     const double t1 = wall_seconds();
-    const cplx* gg = s.gg.data();
-    const atom_factors &fi = pt.f[i - 1], &fj = pt.f[j - 1];
-    copy_block(g, o + 1, q + 1, {gg, LDGG_, ni, nj, fj.t.data()}, pt.kernel);
-    copy_block(g, q + 1, o + 1, {gg, LDGG_, nj, ni, fi.t.data(), fj.sign2.data(), fi.sign.data()},
-               pt.kernel);
+    copy_block(g, o + 1, q + 1, {s.gg.data(), LDGG_, ni, nj}, kernel);
     clock.build += t1 - t0;
     clock.copy += wall_seconds() - t1;
 }
@@ -132,7 +113,7 @@ assembly_result assemble(const cluster_view& cl, const atom_layout& lay, int e, 
     const int nat = cl.par.nat;
     if (changed) {
         const double t0 = wall_seconds();
-        new_layout(g, lay);
+        new_layout(g, lay, cl.par.mmax);
         if (timing) timing->asm_reshape += wall_seconds() - t0;
     }
     g.clear_marks();  // the copies mark the tiles that get subnormal entries at this point
@@ -141,8 +122,8 @@ assembly_result assemble(const cluster_view& cl, const atom_layout& lay, int e, 
     if (nat >= 2) res.last_lmax = std::max(lay.l[nat - 2], lay.l[nat - 1]);
 
     const std::vector<std::pair<int, int>> pairs = atom_pairs(nat);
-    const std::vector<atom_factors> f = layout_factors(cl, lay, e);
-    const point_view pt{lay, f, e, pass_kernel_used(cl.kernel)};
+    set_amplitudes(cl, lay, e, g);
+    const pass_kernel kernel = pass_kernel_used(cl.kernel);
     const int nb = static_cast<int>(pairs.size());
     const int threads = static_cast<int>(builders.size());
     std::vector<bond_clock> clocks(static_cast<std::size_t>(threads));
@@ -150,8 +131,8 @@ assembly_result assemble(const cluster_view& cl, const atom_layout& lay, int e, 
     // the bonds in order so the warnings come in order.
     if (threads == 1 || cl.lmxtop > builder_quiet_lmax || nat <= 2) {
         for (int b = 1; b <= nb; ++b)
-            bond_blocks(cl, builders.front(), g, out, pt, b, pairs[b - 1].first,
-                        pairs[b - 1].second, clocks.front());
+            bond_blocks(cl, builders.front(), g, out, lay, e, b, pairs[b - 1], kernel,
+                        clocks.front());
     } else {
 #pragma omp parallel num_threads(threads)
         {
@@ -162,8 +143,7 @@ assembly_result assemble(const cluster_view& cl, const atom_layout& lay, int e, 
             std::ostringstream quiet;  // nothing reaches it below the cut-offs
 #pragma omp for schedule(dynamic, 8)
             for (int b = 1; b <= nb; ++b)
-                bond_blocks(cl, builders[t], g, quiet, pt, b, pairs[b - 1].first,
-                            pairs[b - 1].second, clocks[t]);
+                bond_blocks(cl, builders[t], g, quiet, lay, e, b, pairs[b - 1], kernel, clocks[t]);
         }
     }
     if (timing)

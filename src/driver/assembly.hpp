@@ -1,5 +1,5 @@
-// The scattering matrix of the cluster at one energy point: one propagator block per bond,
-// scaled by the amplitudes of the atoms, written into the two off-diagonal blocks of the pair.
+// The scattering matrix of the cluster at one energy point, I + G T: one propagator block per
+// bond, written once into the half store, and the amplitudes of the atoms' channels.
 #pragma once
 #include <ostream>
 #include <vector>
@@ -31,13 +31,14 @@ struct assembly_result {
     int last_lmax = 0;  // cut-off of the last bond (nat-1, nat)
 };
 
-// Fills the off-diagonal blocks of point e into g. When the layout changed since the last
-// point, g first takes the order lay.order(), and each atom's own block becomes the unit
-// matrix (which clears what an earlier layout left there). Each builder's block goes
-// from gg straight into the tiles, column by column, scaled by the amplitudes t_l on the way.
-// The bonds are shared by the threads of `builders` (one scratch each) when the builders stay
-// silent; every entry gets the bits a serial assembly gives it. With `timing`, the time of
-// each step is added to its asm_ fields.
+// Writes the matrix of point e into g: the block of each bond (atoms i < j) into the stored
+// half, and every channel's amplitude t_l (G alone is stored; T acts on the vectors). When the
+// layout changed since the last point, g first takes the order lay.order() and the layout's
+// atoms, partners and signs, and each atom's own block becomes zero (which clears what an
+// earlier layout left there). Each builder's block goes from gg straight into the tiles,
+// column by column, unchanged. The bonds are shared by the threads of `builders` (one scratch
+// each) when the builders stay silent; every entry gets the bits a serial assembly gives it.
+// With `timing`, the time of each step is added to its asm_ fields.
 assembly_result assemble(const cluster_view& cl, const atom_layout& lay, int e, bool changed,
                          std::vector<builder_scratch>& builders, tile_store& g, std::ostream& out,
                          run_timings* timing = nullptr);

@@ -20,12 +20,13 @@ namespace korva {
 
 namespace {
 
-// The recursion of one point: the weighted sum of the diagonal elements of every initial
-// channel M0 of L0, or the element of each polarisation, times 2 L0 + 1 (the sum over M0 of a
-// spherical absorber), and the most levels any recursion took.
+// The recursion of one point: the trace of the absorber's L0 block of the inverse (the sum of
+// the diagonal elements of every initial channel M0), or the element of each polarisation times
+// 2 L0 + 1 (the sum over M0 of a spherical absorber), and the most levels any start took.
 struct point_solution {
     std::vector<cplx> sums;
     int nitmax = 0;
+    int channels = 0;  // channels of the pass a level reads the store for
 };
 
 // The detail lines before a point (print level above 2).
@@ -48,12 +49,12 @@ void matrix_lines(std::ostream& out, int n) {
         << '\n';
 }
 
-std::vector<haykor_result> recursion(const run_state& st, const std::vector<int>& channels,
+std::vector<haykor_result> recursion(const run_state& st,
+                                     const std::vector<recursion_start>& starts,
                                      std::vector<std::string>& lines) {
     const run_parameters& p = st.par;
-    if (st.solver) return st.solver(*st.tiles, channels, p.eps, p.iout, lines);
-    return haykor(*st.tiles, channels, MINLEV_, MAXLEV_, p.eps, p.iout, lines, st.threads,
-                  st.kernel);
+    if (st.solver) return st.solver(*st.tiles, starts, p.eps, p.iout, lines);
+    return haykor(*st.tiles, starts, MINLEV_, MAXLEV_, p.eps, p.iout, lines, st.threads, st.kernel);
 }
 
 // The detail line of one recursion: L0, its M0 (or polarisation), the value, levels, error.
@@ -67,26 +68,35 @@ bool finite(cplx z) {
     return std::isfinite(z.real()) && std::isfinite(z.imag());
 }
 
-// Every M0 of L0 together, then what each gave, in M0 order.
+// The signal needs the trace of the absorber's L0 block of A^-1, the sum over M0 of A^-1(M0,
+// M0). The propagator's reciprocity makes A^-1(-M, -M) = A^-1(M, M) (README, "Half the
+// matrix"), so M0 = 0..L0 suffice, M0 > 0 counted twice: M0 = 0 as a one-sided recursion (its
+// unit vector is P T's own), each M0 > 0 as a two-sided one (two channels of the pass).
+// Then, M0 by M0 in the design's order (-L0..L0 with azimuths, 0..L0 without), the detail
+// lines at print level above 2 (those of |M0|: the recursion of -M has the coefficients of M's)
+// and the check of the value.
 point_solution solve_isotropic(const run_state& st, std::ostream& out, int l0, int e) {
     const run_parameters& p = st.par;
-    const int m_first = st.bonds.thetanz ? -l0 : 0;
-    std::vector<int> channels;
-    for (int m0 = m_first; m0 <= l0; ++m0) channels.push_back(layout_index(l0, m0, p.mmax));
+    std::vector<recursion_start> starts;
+    for (int m0 = 0; m0 <= l0; ++m0)
+        starts.push_back(recursion_start::unit(layout_index(l0, m0, p.mmax)));
     std::vector<std::string> lines;
-    const std::vector<haykor_result> all = recursion(st, channels, lines);
-    point_solution sol{{cplx(0.0f, 0.0f)}, 0};
-    for (int m0 = m_first; m0 <= l0; ++m0) {
-        // Without azimuths M0 and -M0 give the same value: M0 > 0 counts twice.
-        const real fac = (!st.bonds.thetanz && m0 > 0) ? 2.0f : 1.0f;
-        const haykor_result& h = all[static_cast<std::size_t>(m0 - m_first)];
-        out << lines[static_cast<std::size_t>(m0 - m_first)];
-        sol.nitmax = std::max(sol.nitmax, h.niter);
-        if (p.iout > 2) detail_line(out, h, l0, field_i(m0, 5));
+    const std::vector<haykor_result> all = recursion(st, starts, lines);
+    for (int m0 = st.bonds.thetanz ? -l0 : 0; m0 <= l0; ++m0) {
+        const haykor_result& h = all[static_cast<std::size_t>(std::abs(m0))];
+        if (p.iout > 2) {
+            out << lines[static_cast<std::size_t>(std::abs(m0))];
+            detail_line(out, h, l0, field_i(m0, 5));
+        }
         if (!finite(h.s))
             stop(out, " *** ERROR: THE RECURSION FOR L0 =", l0, "M0 =", m0, "AT ENERGY POINT", e,
                  "GAVE A NON-FINITE VALUE (A ZERO DENOMINATOR) ***");
-        sol.sums[0] += fac * h.s;
+    }
+    point_solution sol{{cplx(0.0f, 0.0f)}, 0, 1 + 2 * l0};
+    for (int m0 = 0; m0 <= l0; ++m0) {
+        const haykor_result& h = all[static_cast<std::size_t>(m0)];
+        sol.sums[0] += (m0 > 0 ? 2.0f : 1.0f) * h.s;
+        sol.nitmax = std::max(sol.nitmax, h.niter);
     }
     return sol;
 }
@@ -101,6 +111,9 @@ point_solution solve_polarised(const run_state& st, std::ostream& out, int e) {
     const std::vector<haykor_result> all =
         haykor(*st.tiles, starts, MINLEV_, MAXLEV_, p.eps, p.iout, lines, st.threads, st.kernel);
     point_solution sol;
+    cplx scale;
+    for (const recursion_start& s : starts)
+        sol.channels += one_sided_start(*st.tiles, s, scale) ? 1 : 2;
     for (std::size_t v = 0; v < all.size(); ++v) {
         const haykor_result& h = all[v];
         out << lines[v];
@@ -180,6 +193,7 @@ void compute_point(run_state& st, const loop_plan& plan, std::ostream& out, run_
         obs->timing.point_rec.push_back(t2 - t1);
         obs->timing.point_levels.push_back(sol.nitmax);
         obs->timing.point_order.push_back(a.n);
+        obs->timing.point_channels.push_back(sol.channels);
     }
     for (const cplx sum : sol.sums) normalise(st, out, sum, s);
     progress_line(out, st, e, a.last_lmax, sol.nitmax, s.xtot[0]);

@@ -18,6 +18,9 @@ struct run_timings {
     std::vector<double> point_rec;  // the recursion of each point
     std::vector<int> point_levels;  // the largest number of levels of each point
     std::vector<int> point_order;   // the order of the matrix at each point
+    // Channels of the pass a level of each point reads the store for: one for M0 = 0, two for
+    // each M0 > 0 (its recursion is two-sided).
+    std::vector<int> point_channels;
     // The assembly's steps, summed over the points: the store reshaped at a layout change
     // (wall seconds), then the builders' calls and the scaled copies of their blocks into the
     // store (thread-seconds: summed over the threads that share the bonds).

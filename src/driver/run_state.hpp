@@ -52,12 +52,11 @@ struct signal_arrays {
     }
 };
 
-// The recursion of every initial channel of one point, on the assembled matrix. The program
-// runs the streaming recursion; a test may put another solver of the same contract in its
-// place.
-using point_solver =
-    std::function<std::vector<haykor_result>(const tile_store& g, const std::vector<int>& channels,
-                                             real eps, int iout, std::vector<std::string>& lines)>;
+// The recursions of one point from their starts, on the assembled matrix. The program runs
+// the streaming recursion; a test may put another solver of the same contract in its place.
+using point_solver = std::function<std::vector<haykor_result>(
+    const tile_store& g, const std::vector<recursion_start>& starts, real eps, int iout,
+    std::vector<std::string>& lines)>;
 
 // A builder's tables and block of one assembly thread.
 struct builder_scratch {

@@ -1,20 +1,13 @@
 #include "recursion/stream_pass.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cassert>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
-#include <thread>
 #include <vector>
 
 #include "recursion/simd.hpp"
-#ifdef _OPENMP
-#include <omp.h>
-#endif
 
 namespace korva {
 
@@ -22,46 +15,20 @@ namespace {
 
 constexpr int W = tile_store::W;
 
-// Where the threads meet: thread t (t < threads - 1) leaves its running transposed sums of
-// column block J in hand[t] and then raises done[t] to J + 1.
-struct handoff {
-    int nch = 0, nt = 0;
-    std::vector<std::vector<cplx>> hand;
-    std::unique_ptr<std::atomic<int>[]> done;
-
-    handoff(int threads, int nch_, int nt_) : nch(nch_), nt(nt_) {
-        hand.assign(static_cast<std::size_t>(std::max(threads - 1, 0)),
-                    std::vector<cplx>(static_cast<std::size_t>(nch) * W * nt));
-        done.reset(new std::atomic<int>[static_cast<std::size_t>(std::max(threads, 1))]);
-        for (int t = 0; t < threads; ++t) done[t].store(0, std::memory_order_relaxed);
-    }
-    cplx* at(int t, int k, int tj) {
-        return hand[t].data() + (static_cast<std::size_t>(k) * nt + tj) * W;
-    }
-    // Spins while the thread above is busy with the same column of tiles; gives the core away
-    // now and then, in case that thread is waiting for it (more threads than cores).
-    void wait(int t, int tj) const {
-        for (int spin = 1; done[t].load(std::memory_order_acquire) <= tj; ++spin) {
-#ifdef KORVA_X86
-            _mm_pause();
-#endif
-            if (spin % 256 == 0) std::this_thread::yield();
-        }
-    }
-};
-
 // What the vector kernels broadcast besides the real parts: for each vector element b the
 // pair (-b.im, b.im), which multiplies the swapped matrix entries (a.im, a.re) in the inner
 // multiply-add. Held as the 8 bytes of a double, so one 64-bit broadcast fetches the pair.
 struct signed_imag {
-    std::vector<std::vector<double>> q, p;
+    std::vector<std::vector<double>> y, z;
 
-    signed_imag(const pass_vectors* v, int nch, std::size_t len) : q(nch), p(nch) {
+    signed_imag(const pass_vectors* v, int nch, std::size_t len) : y(nch), z(nch) {
         for (int k = 0; k < nch; ++k) {
-            q[k] = pairs(v[k].q, len);
-            p[k] = pairs(v[k].p, len);
+            y[k] = pairs(v[k].y, len);
+            z[k] = pairs(v[k].z, len);
         }
     }
+    const double* yim(int k) const { return y[static_cast<std::size_t>(k)].data(); }
+    const double* zim(int k) const { return z[static_cast<std::size_t>(k)].data(); }
     static std::vector<double> pairs(const cplx* b, std::size_t len) {
         std::vector<double> out(len);
         for (std::size_t i = 0; i < len; ++i) {
@@ -72,10 +39,18 @@ struct signed_imag {
     }
 };
 
-// Where one thread works: tile rows i0..i1-1 of every column of tiles, as thread t of
-// `threads`.
-struct share {
-    int i0, i1, t, threads;
+// One block of tile rows, i0..i1-1: its direct sums go to the rows' elements of uy, its
+// transposed sums of column of tiles tj to where `to` says.
+struct block_job {
+    int i0, i1, block;
+    pass_workspace* ws;
+    // The first block's sums are the start of the result itself; the others' wait for the
+    // last step in the workspace.
+    cplx* to(const pass_vectors& v, int k, int tj) const {
+        return block == 0 ? v.utz + W * tj : ws->at(k, block, tj);
+    }
+    // The block's rows in column of tiles tj: i0 .. rows_end(tj) - 1 (none when tj < i0).
+    int rows_end(int tj) const { return std::min(i1, tj + 1); }
 };
 
 // The multiply-add of the pass (see stream_pass.hpp), one element.
@@ -85,41 +60,43 @@ inline void madd(cplx& acc, cplx a, cplx b) {
     acc = cplx(re, im);
 }
 
-// Starts the transposed sums of column of tiles tj: where the thread above left them, or 0.
-void take_over(handoff& h, const share& s, int tj, int k, cplx* acc) {
-    for (int c = 0; c < W; ++c) acc[c] = s.t > 0 ? h.at(s.t - 1, k, tj)[c] : cplx(0.0f, 0.0f);
-}
-
-// Where the transposed sums of column of tiles tj go when the thread is done with it.
-cplx* hand_on(handoff& h, const pass_vectors& v, const share& s, int k, int tj) {
-    return s.t == s.threads - 1 ? v.gtp + W * tj : h.at(s.t, k, tj);
-}
-
-void zero_rows(const pass_vectors* v, int nch, const share& s) {
+void zero_rows(const pass_vectors* v, int nch, const block_job& b) {
     for (int k = 0; k < nch; ++k)
-        std::fill(v[k].gq + W * s.i0, v[k].gq + W * s.i1, cplx(0.0f, 0.0f));
+        std::fill(v[k].uy + W * b.i0, v[k].uy + W * b.i1, cplx(0.0f, 0.0f));
 }
 
-void pass_scalar(const tile_store& g, const pass_vectors* v, int nch, const share& s, handoff& h) {
-    zero_rows(v, nch, s);
-    cplx acc[pass_max_channels][W];
-    for (int tj = 0; tj < g.tiles(); ++tj) {
-        if (s.t > 0) h.wait(s.t - 1, tj);
-        for (int k = 0; k < nch; ++k) take_over(h, s, tj, k, acc[k]);
-        for (int ti = s.i0; ti < s.i1; ++ti) {
+// The sum of the eight lanes of a column's transposed sums, lane r holding the rows r mod 8:
+// the tree every kernel takes.
+inline cplx lane_sum(const cplx* p) {
+    return ((p[0] + p[4]) + (p[2] + p[6])) + ((p[1] + p[5]) + (p[3] + p[7]));
+}
+
+void block_scalar(const tile_store& g, const pass_vectors* v, int nch, const block_job& b) {
+    zero_rows(v, nch, b);
+    cplx lane[pass_max_channels][W][W];  // channel, column, row of the tile
+    for (int tj = b.i0; tj < g.tiles(); ++tj) {
+        for (int k = 0; k < nch; ++k)
+            for (int c = 0; c < W; ++c) std::fill(lane[k][c], lane[k][c] + W, cplx(0.0f, 0.0f));
+        for (int ti = b.i0; ti < b.rows_end(tj); ++ti) {
             const cplx* a = g.tile(ti, tj);
             for (int k = 0; k < nch; ++k) {
-                const cplx* p = v[k].p + W * ti;
-                const cplx* q = v[k].q + W * tj;
-                cplx* gq = v[k].gq + W * ti;
-                for (int r = 0; r < W; ++r)
-                    for (int c = 0; c < W; ++c) madd(acc[k][c], a[W * c + r], p[r]);
+                const cplx* z = v[k].z + W * ti;
+                const cplx* y = v[k].y + W * tj;
+                cplx* uy = v[k].uy + W * ti;
                 for (int c = 0; c < W; ++c)
-                    for (int r = 0; r < W; ++r) madd(gq[r], a[W * c + r], q[c]);
+                    for (int r = 0; r < W; ++r) madd(lane[k][c][r], a[W * c + r], z[r]);
+                for (int r = 0; r < W; ++r) {
+                    // Four chains, columns c and c + 4, the first from the running sum.
+                    cplx t[4] = {uy[r], cplx(0.0f, 0.0f), cplx(0.0f, 0.0f), cplx(0.0f, 0.0f)};
+                    for (int c = 0; c < W; ++c) madd(t[c % 4], a[W * c + r], y[c]);
+                    uy[r] = (t[0] + t[2]) + (t[1] + t[3]);
+                }
             }
         }
-        for (int k = 0; k < nch; ++k) std::copy(acc[k], acc[k] + W, hand_on(h, v[k], s, k, tj));
-        if (s.t < s.threads - 1) h.done[s.t].store(tj + 1, std::memory_order_release);
+        for (int k = 0; k < nch; ++k) {
+            cplx* to = b.to(v[k], k, tj);
+            for (int c = 0; c < W; ++c) to[c] = lane_sum(lane[k][c]);
+        }
     }
 }
 
@@ -139,88 +116,72 @@ __attribute__((target("avx2,fma"))) inline __m256 swap4(__m256 a) {
     return _mm256_permute_ps(a, 0xB1);
 }
 
-// Four vectors of four complex numbers, `stride` floats apart, become four vectors of their
-// first, second, third and fourth elements: four tile columns become four rows.
-__attribute__((target("avx2,fma"))) inline void transpose4(const float* a, int stride,
-                                                           __m256 out[4]) {
-    const __m256d r0 = _mm256_castps_pd(_mm256_load_ps(a)),
-                  r1 = _mm256_castps_pd(_mm256_load_ps(a + stride)),
-                  r2 = _mm256_castps_pd(_mm256_load_ps(a + 2 * stride)),
-                  r3 = _mm256_castps_pd(_mm256_load_ps(a + 3 * stride));
-    const __m256d lo01 = _mm256_unpacklo_pd(r0, r1), hi01 = _mm256_unpackhi_pd(r0, r1);
-    const __m256d lo23 = _mm256_unpacklo_pd(r2, r3), hi23 = _mm256_unpackhi_pd(r2, r3);
-    out[0] = _mm256_castpd_ps(_mm256_permute2f128_pd(lo01, lo23, 0x20));
-    out[1] = _mm256_castpd_ps(_mm256_permute2f128_pd(hi01, hi23, 0x20));
-    out[2] = _mm256_castpd_ps(_mm256_permute2f128_pd(lo01, lo23, 0x31));
-    out[3] = _mm256_castpd_ps(_mm256_permute2f128_pd(hi01, hi23, 0x31));
+// The lanes' tree of one column (lanes r = 0..3 in h[0], 4..7 in h[1]) into to[0].
+__attribute__((target("avx2,fma"))) inline void lane_sum4(const __m256 h[2], cplx* to) {
+    const __m256 q = _mm256_add_ps(h[0], h[1]);                             // p_r + p_(r+4)
+    const __m256 t = _mm256_add_ps(q, _mm256_permute2f128_ps(q, q, 0x01));  // + q_(r+2)
+    const __m128 lo = _mm256_castps256_ps128(t);
+    const __m128 sum = _mm_add_ps(lo, _mm_movehl_ps(lo, lo));  // (q0 + q2) + (q1 + q3)
+    _mm_storel_pi(reinterpret_cast<__m64*>(to), sum);
 }
 
-// One tile for K channels, 256-bit vectors: a tile column is two vectors, and the transposed
-// sums take the tile as four 4 x 4 quarters.
-template <int K>
-__attribute__((target("avx2,fma"))) inline void tile_avx2(const float* af, const pass_vectors* v,
-                                                          const signed_imag& si, int ti, int tj,
-                                                          __m256 (&acc)[K][2]) {
-    // Direct sums: lanes are the rows (two vectors), the columns come in ascending order.
-    __m256 s[K][2];
-    for (int k = 0; k < K; ++k)
-        for (int half = 0; half < 2; ++half)
-            s[k][half] =
-                _mm256_loadu_ps(reinterpret_cast<const float*>(v[k].gq + W * ti + 4 * half));
+// One tile for channel k, 256-bit vectors: a tile column is two vectors. The direct sums run
+// along the tile's columns; the transposed sums add into their lanes.
+__attribute__((target("avx2,fma"))) inline void tile_avx2(const float* af, const pass_vectors& v,
+                                                          const double* yim, const double* zim,
+                                                          int ti, int tj, __m256 (&acc)[W][2]) {
+    __m256 s[2], zre[2], zi[2];
+    for (int h = 0; h < 2; ++h) {
+        s[h] = _mm256_loadu_ps(reinterpret_cast<const float*>(v.uy + W * ti + 4 * h));
+        zre[h] = _mm256_moveldup_ps(
+            _mm256_loadu_ps(reinterpret_cast<const float*>(v.z + W * ti + 4 * h)));
+        zi[h] = _mm256_loadu_ps(reinterpret_cast<const float*>(zim + W * ti + 4 * h));
+    }
+    // The direct sums in four chains (columns c and c + 4), the first from the running sum.
+    __m256 t[2][4];
+    for (int h = 0; h < 2; ++h) {
+        t[h][0] = s[h];
+        t[h][1] = t[h][2] = t[h][3] = _mm256_setzero_ps();
+    }
     for (int c = 0; c < W; ++c) {
-        const __m256 lo = _mm256_load_ps(af + 16 * c), hi = _mm256_load_ps(af + 16 * c + 8);
-        const __m256 los = swap4(lo), his = swap4(hi);
-        for (int k = 0; k < K; ++k) {
-            const float* qre = reinterpret_cast<const float*>(v[k].q + W * tj + c);
-            const double* qim = si.q[k].data() + W * tj + c;
-            s[k][0] = madd4(s[k][0], lo, los, qre, qim);
-            s[k][1] = madd4(s[k][1], hi, his, qre, qim);
+        const float* yre = reinterpret_cast<const float*>(v.y + W * tj + c);
+        for (int h = 0; h < 2; ++h) {
+            const __m256 a = _mm256_load_ps(af + 16 * c + 8 * h), as = swap4(a);
+            t[h][c % 4] = madd4(t[h][c % 4], a, as, yre, yim + W * tj + c);
+            acc[c][h] = _mm256_fmadd_ps(a, zre[h], _mm256_fmadd_ps(as, zi[h], acc[c][h]));
         }
     }
-    for (int k = 0; k < K; ++k)
-        for (int half = 0; half < 2; ++half)
-            _mm256_storeu_ps(reinterpret_cast<float*>(v[k].gq + W * ti + 4 * half), s[k][half]);
-    // Transposed sums: lanes are four columns, the rows of both quarters in ascending order.
-    for (int hc = 0; hc < 2; ++hc)
-        for (int hr = 0; hr < 2; ++hr) {
-            __m256 row[4], rows[4];
-            transpose4(af + 64 * hc + 8 * hr, 16, row);
-            for (int m = 0; m < 4; ++m) rows[m] = swap4(row[m]);
-            for (int k = 0; k < K; ++k)
-                for (int m = 0; m < 4; ++m) {
-                    const int i = W * ti + 4 * hr + m;
-                    acc[k][hc] =
-                        madd4(acc[k][hc], row[m], rows[m],
-                              reinterpret_cast<const float*>(v[k].p + i), si.p[k].data() + i);
-                }
-        }
+    for (int h = 0; h < 2; ++h)
+        s[h] = _mm256_add_ps(_mm256_add_ps(t[h][0], t[h][2]), _mm256_add_ps(t[h][1], t[h][3]));
+    for (int h = 0; h < 2; ++h)
+        _mm256_storeu_ps(reinterpret_cast<float*>(v.uy + W * ti + 4 * h), s[h]);
 }
 
-template <int K>
-__attribute__((target("avx2,fma"))) void pass_avx2(const tile_store& g, const pass_vectors* v,
-                                                   const signed_imag& si, const share& s,
-                                                   handoff& h) {
-    zero_rows(v, K, s);
-    for (int tj = 0; tj < g.tiles(); ++tj) {
-        __m256 acc[K][2];
-        if (s.t > 0) h.wait(s.t - 1, tj);
-        for (int k = 0; k < K; ++k)
-            for (int half = 0; half < 2; ++half)
-                acc[k][half] = s.t > 0 ? _mm256_loadu_ps(reinterpret_cast<const float*>(
-                                             h.at(s.t - 1, k, tj) + 4 * half))
-                                       : _mm256_setzero_ps();
-        const cplx* a = g.tile(s.i0, tj);
-        for (int ti = s.i0; ti < s.i1; ++ti, a += tile_store::TILE) {
-            for (int line = 0; line < 8; ++line)
-                _mm_prefetch(reinterpret_cast<const char*>(a + ahead + 8 * line), _MM_HINT_T0);
-            tile_avx2<K>(reinterpret_cast<const float*>(a), v, si, ti, tj, acc);
+// The block's tiles of column of tiles tj, channel by channel (the tiles come again from the
+// cache for the later channels).
+__attribute__((target("avx2,fma"))) void chunk_avx2(const tile_store& g, const pass_vectors* v,
+                                                    int nch, const signed_imag& si,
+                                                    const block_job& b, int tj) {
+    for (int k = 0; k < nch; ++k) {
+        __m256 acc[W][2];
+        for (auto& c : acc) c[0] = c[1] = _mm256_setzero_ps();
+        const cplx* a = g.tile(b.i0, tj);
+        for (int ti = b.i0; ti < b.rows_end(tj); ++ti, a += tile_store::TILE) {
+            if (k == 0)
+                for (int line = 0; line < 8; ++line)
+                    _mm_prefetch(reinterpret_cast<const char*>(a + ahead + 8 * line), _MM_HINT_T0);
+            tile_avx2(reinterpret_cast<const float*>(a), v[k], si.yim(k), si.zim(k), ti, tj, acc);
         }
-        for (int k = 0; k < K; ++k)
-            for (int half = 0; half < 2; ++half)
-                _mm256_storeu_ps(reinterpret_cast<float*>(hand_on(h, v[k], s, k, tj) + 4 * half),
-                                 acc[k][half]);
-        if (s.t < s.threads - 1) h.done[s.t].store(tj + 1, std::memory_order_release);
+        cplx* to = b.to(v[k], k, tj);
+        for (int c = 0; c < W; ++c) lane_sum4(acc[c], to + c);
     }
+}
+
+__attribute__((target("avx2,fma"))) void block_avx2(const tile_store& g, const pass_vectors* v,
+                                                    int nch, const signed_imag& si,
+                                                    const block_job& b) {
+    zero_rows(v, nch, b);
+    for (int tj = b.i0; tj < g.tiles(); ++tj) chunk_avx2(g, v, nch, si, b, tj);
 }
 
 // The multiply-add on eight complex numbers, as madd4.
@@ -234,59 +195,78 @@ __attribute__((target("avx512f"))) inline __m512 swap8(__m512 a) {
     return _mm512_permute_ps(a, 0xB1);
 }
 
-// Eight vectors of eight complex numbers (16 floats apart) become eight vectors of their first,
-// second, ... elements: the eight tile columns become the eight tile rows. Complex numbers
-// move as 64-bit units, in three rounds.
-__attribute__((target("avx512f"))) inline void transpose8(const float* a, __m512 out[8]) {
-    __m512d r[8], t[8], u[8];
-    for (int i = 0; i < 8; ++i) r[i] = _mm512_castps_pd(_mm512_load_ps(a + 16 * i));
-    for (int i = 0; i < 8; i += 2) {
-        t[i] = _mm512_unpacklo_pd(r[i], r[i + 1]);      // elements 0, 2, 4, 6 of i and i+1
-        t[i + 1] = _mm512_unpackhi_pd(r[i], r[i + 1]);  // elements 1, 3, 5, 7
+// The lanes' tree of eight columns at once: acc[c] holds column c's lanes r = 0..7; the result
+// holds in lane c ((p0 + p4) + (p2 + p6)) + ((p1 + p5) + (p3 + p7)) of acc[c]. Complex numbers
+// move as 64-bit units.
+__attribute__((target("avx512f"))) inline __m512 lane_sum8(const __m512 (&acc)[W]) {
+    __m512d u[4], w[2];
+    for (int c = 0; c < 4; ++c) {
+        // Lanes r and r + 4: columns c (lanes 0..3) and c + 4 (lanes 4..7).
+        const __m512d a = _mm512_castps_pd(acc[c]), e = _mm512_castps_pd(acc[c + 4]);
+        u[c] = _mm512_castps_pd(_mm512_add_ps(_mm512_castpd_ps(_mm512_shuffle_f64x2(a, e, 0x44)),
+                                              _mm512_castpd_ps(_mm512_shuffle_f64x2(a, e, 0xEE))));
     }
-    for (int i = 0; i < 8; i += 4)
-        for (int odd = 0; odd < 2; ++odd) {
-            // Vectors i..i+3: elements 0, 4 (0x88) and 2, 6 (0xDD), or 1, 5 and 3, 7 with odd.
-            u[i + 2 * odd] = _mm512_shuffle_f64x2(t[i + odd], t[i + 2 + odd], 0x88);
-            u[i + 2 * odd + 1] = _mm512_shuffle_f64x2(t[i + odd], t[i + 2 + odd], 0xDD);
-        }
-    // u[0]: elements 0, 4 of vectors 0..3; u[1]: 2, 6; u[2]: 1, 5; u[3]: 3, 7; u[4..7]: 4..7.
-    constexpr int first[4] = {0, 2, 1, 3};
-    for (int m = 0; m < 4; ++m) {
-        out[first[m]] = _mm512_castpd_ps(_mm512_shuffle_f64x2(u[m], u[m + 4], 0x88));
-        out[first[m] + 4] = _mm512_castpd_ps(_mm512_shuffle_f64x2(u[m], u[m + 4], 0xDD));
+    for (int c = 0; c < 2; ++c) {
+        // Then r and r + 2: columns c, c + 4, c + 2, c + 6, two lanes each.
+        const __m512d lo = _mm512_shuffle_f64x2(u[c], u[c + 2], 0x88),
+                      hi = _mm512_shuffle_f64x2(u[c], u[c + 2], 0xDD);
+        w[c] = _mm512_castps_pd(_mm512_add_ps(_mm512_castpd_ps(lo), _mm512_castpd_ps(hi)));
     }
+    // Then the pair: columns 0, 1, 4, 5, 2, 3, 6, 7, put in order.
+    const __m512 sum = _mm512_add_ps(_mm512_castpd_ps(_mm512_unpacklo_pd(w[0], w[1])),
+                                     _mm512_castpd_ps(_mm512_unpackhi_pd(w[0], w[1])));
+    const __m512i order = _mm512_setr_epi64(0, 1, 4, 5, 2, 3, 6, 7);
+    return _mm512_castpd_ps(_mm512_permutexvar_pd(order, _mm512_castps_pd(sum)));
 }
 
-// One tile for K channels, 512-bit vectors: a tile column is one vector.
+// What one tile reads of K channels besides the tile: the direct sums of its rows, and the
+// transposed sums' multipliers z_r as (re, re) and (-im, im) pairs.
+template <int K>
+struct tile_inputs {
+    __m512 s[K], zre[K], zim[K];
+};
+
+template <int K>
+__attribute__((target("avx512f"))) inline tile_inputs<K> inputs8(const pass_vectors* v,
+                                                                 const signed_imag& si, int k0,
+                                                                 int ti) {
+    tile_inputs<K> in;
+    for (int k = 0; k < K; ++k) {
+        in.s[k] = _mm512_loadu_ps(reinterpret_cast<const float*>(v[k].uy + W * ti));
+        in.zre[k] =
+            _mm512_moveldup_ps(_mm512_loadu_ps(reinterpret_cast<const float*>(v[k].z + W * ti)));
+        in.zim[k] = _mm512_loadu_ps(reinterpret_cast<const float*>(si.zim(k0 + k) + W * ti));
+    }
+    return in;
+}
+
+// One tile for channels k0..k0+K-1 (v: channel k0's vectors), 512-bit vectors: a tile column
+// is one vector. The direct sums run along the tile's columns; the transposed sums add into
+// their lanes, acc[k][c] for column c.
 template <int K>
 __attribute__((target("avx512f"))) inline void tile_avx512(const float* af, const pass_vectors* v,
-                                                           const signed_imag& si, int ti, int tj,
-                                                           __m512 (&acc)[K]) {
-    // Direct sums: lanes are the tile's rows, the columns come in ascending order.
-    __m512 col[8], cols[8];
-    for (int c = 0; c < W; ++c) {
-        col[c] = _mm512_load_ps(af + 16 * c);
-        cols[c] = swap8(col[c]);
-    }
+                                                           const signed_imag& si, int k0, int ti,
+                                                           int tj, __m512 (&acc)[K][W]) {
+    tile_inputs<K> in = inputs8<K>(v, si, k0, ti);
+    // The direct sums in four chains (columns c and c + 4), the first from the running sum.
+    __m512 t[K][4];
     for (int k = 0; k < K; ++k) {
-        float* gq = reinterpret_cast<float*>(v[k].gq + W * ti);
-        __m512 s = _mm512_loadu_ps(gq);
-        for (int c = 0; c < W; ++c)
-            s = madd8(s, col[c], cols[c], reinterpret_cast<const float*>(v[k].q + W * tj + c),
-                      si.q[k].data() + W * tj + c);
-        _mm512_storeu_ps(gq, s);
+        t[k][0] = in.s[k];
+        t[k][1] = t[k][2] = t[k][3] = _mm512_setzero_ps();
     }
-    // Transposed sums: lanes are the tile's columns, the rows come in ascending order.
-    __m512 row[8];
-    transpose8(af, row);
-    for (int r = 0; r < W; ++r) {
-        const __m512 rows = swap8(row[r]);
-        for (int k = 0; k < K; ++k)
-            acc[k] =
-                madd8(acc[k], row[r], rows, reinterpret_cast<const float*>(v[k].p + W * ti + r),
-                      si.p[k].data() + W * ti + r);
+    for (int c = 0; c < W; ++c) {
+        const __m512 a = _mm512_load_ps(af + 16 * c), as = swap8(a);
+        for (int k = 0; k < K; ++k) {
+            t[k][c % 4] =
+                madd8(t[k][c % 4], a, as, reinterpret_cast<const float*>(v[k].y + W * tj + c),
+                      si.yim(k0 + k) + W * tj + c);
+            acc[k][c] = _mm512_fmadd_ps(a, in.zre[k], _mm512_fmadd_ps(as, in.zim[k], acc[k][c]));
+        }
     }
+    for (int k = 0; k < K; ++k)
+        in.s[k] = _mm512_add_ps(_mm512_add_ps(t[k][0], t[k][2]), _mm512_add_ps(t[k][1], t[k][3]));
+    for (int k = 0; k < K; ++k)
+        _mm512_storeu_ps(reinterpret_cast<float*>(v[k].uy + W * ti), in.s[k]);
 }
 
 // Marked tiles (they may hold subnormal numbers; tile_store.hpp). Every floating-point
@@ -328,14 +308,11 @@ __attribute__((target("avx512f"))) inline bool scale_up(__m512 x, __m512& out) {
     return true;
 }
 
-__attribute__((target("avx512f"))) inline __m512 madd8_tracked(__m512 acc, __m512 a, __m512 as,
-                                                               const float* bre, const double* bim,
+__attribute__((target("avx512f"))) inline __m512 fmadd_tracked(__m512 a, __m512 b, __m512 c,
                                                                scale_check& ck) {
-    const __m512 inner = _mm512_fmadd_ps(as, _mm512_castpd_ps(_mm512_set1_pd(*bim)), acc);
-    track(ck, inner);
-    const __m512 outer = _mm512_fmadd_ps(a, _mm512_set1_ps(*bre), inner);
-    track(ck, outer);
-    return outer;
+    const __m512 r = _mm512_fmadd_ps(a, b, c);
+    track(ck, r);
+    return r;
 }
 
 // Whether every result tracked was 0 or within 2^-125 .. the largest float unscaled.
@@ -345,110 +322,140 @@ __attribute__((target("avx512f"))) inline bool scale_held(const scale_check& ck)
            !_mm512_cmpgt_epu32_mask(ck.hi, _mm512_set1_epi32(0x7F7FFFFF));
 }
 
-// The marked tile scaled; false (and nothing written, acc unchanged) when the scaling does not
-// hold.
-template <int K>
-__attribute__((target("avx512f"))) bool tile_avx512_scaled(const float* af, const pass_vectors* v,
-                                                           const signed_imag& si, int ti, int tj,
-                                                           __m512 (&acc)[K]) {
-    __m512 col[8], cols[8], row[8], s[K], t[K];
+// The tile's columns scaled, and their swapped halves; false when they cannot be.
+__attribute__((target("avx512f"))) inline bool scaled_columns(const float* af, __m512 (&col)[W],
+                                                              __m512 (&cols)[W]) {
     for (int c = 0; c < W; ++c) {
         if (!scale_up(_mm512_load_ps(af + 16 * c), col[c])) return false;
         cols[c] = swap8(col[c]);
     }
-    alignas(64) float scaled[8 * 16];
-    for (int c = 0; c < W; ++c) _mm512_storeu_ps(scaled + 16 * c, col[c]);
-    transpose8(scaled, row);
-    for (int k = 0; k < K; ++k)
-        if (!scale_up(_mm512_loadu_ps(reinterpret_cast<const float*>(v[k].gq + W * ti)), s[k]) ||
-            !scale_up(acc[k], t[k]))
-            return false;
-    scale_check ck{_mm512_set1_epi32(-1), _mm512_setzero_si512()};
-    for (int k = 0; k < K; ++k)
+    return true;
+}
+
+// The marked tile scaled; false (and nothing written, acc unchanged) when the scaling does not
+// hold.
+template <int K>
+__attribute__((target("avx512f"))) bool tile_avx512_scaled(const float* af, const pass_vectors* v,
+                                                           const signed_imag& si, int k0, int ti,
+                                                           int tj, __m512 (&acc)[K][W]) {
+    __m512 col[W], cols[W], t[K][W];
+    if (!scaled_columns(af, col, cols)) return false;
+    tile_inputs<K> in = inputs8<K>(v, si, k0, ti);
+    for (int k = 0; k < K; ++k) {
+        if (!scale_up(in.s[k], in.s[k])) return false;
         for (int c = 0; c < W; ++c)
-            s[k] = madd8_tracked(s[k], col[c], cols[c],
-                                 reinterpret_cast<const float*>(v[k].q + W * tj + c),
-                                 si.q[k].data() + W * tj + c, ck);
-    for (int r = 0; r < W; ++r) {
-        const __m512 rows = swap8(row[r]);
-        for (int k = 0; k < K; ++k)
-            t[k] = madd8_tracked(t[k], row[r], rows,
-                                 reinterpret_cast<const float*>(v[k].p + W * ti + r),
-                                 si.p[k].data() + W * ti + r, ck);
+            if (!scale_up(acc[k][c], t[k][c])) return false;
+    }
+    scale_check ck{_mm512_set1_epi32(-1), _mm512_setzero_si512()};
+    __m512 d[K][4];
+    for (int k = 0; k < K; ++k) {
+        d[k][0] = in.s[k];
+        d[k][1] = d[k][2] = d[k][3] = _mm512_setzero_ps();
+    }
+    for (int c = 0; c < W; ++c)
+        for (int k = 0; k < K; ++k) {
+            const float* yre = reinterpret_cast<const float*>(v[k].y + W * tj + c);
+            const __m512 yi = _mm512_castpd_ps(_mm512_set1_pd(si.yim(k0 + k)[W * tj + c]));
+            const __m512 inner = fmadd_tracked(cols[c], yi, d[k][c % 4], ck);
+            d[k][c % 4] = fmadd_tracked(col[c], _mm512_set1_ps(*yre), inner, ck);
+            t[k][c] = fmadd_tracked(col[c], in.zre[k],
+                                    fmadd_tracked(cols[c], in.zim[k], t[k][c], ck), ck);
+        }
+    for (int k = 0; k < K; ++k) {
+        const __m512 lo = _mm512_add_ps(d[k][0], d[k][2]), hi = _mm512_add_ps(d[k][1], d[k][3]);
+        in.s[k] = _mm512_add_ps(lo, hi);
+        track(ck, lo);
+        track(ck, hi);
+        track(ck, in.s[k]);
     }
     if (!scale_held(ck)) return false;
     const __m512 down = _mm512_set1_ps(0x1p-32f);
     for (int k = 0; k < K; ++k) {
-        _mm512_storeu_ps(reinterpret_cast<float*>(v[k].gq + W * ti), _mm512_mul_ps(s[k], down));
-        acc[k] = _mm512_mul_ps(t[k], down);
+        _mm512_storeu_ps(reinterpret_cast<float*>(v[k].uy + W * ti), _mm512_mul_ps(in.s[k], down));
+        for (int c = 0; c < W; ++c) acc[k][c] = _mm512_mul_ps(t[k][c], down);
     }
     return true;
 }
 
-// Columns of tiles tj..tj+P-1 together: the transposed sums of P columns run side by side, so
-// the chain of dependent multiply-adds down each column of tiles stalls the core less.
-template <int K, int P>
-__attribute__((target("avx512f"))) void panel_avx512(const tile_store& g, const pass_vectors* v,
-                                                     const signed_imag& si, const share& s,
-                                                     handoff& h, int tj) {
-    __m512 acc[P][K];
-    if (s.t > 0) h.wait(s.t - 1, tj + P - 1);
-    for (int c = 0; c < P; ++c)
-        for (int k = 0; k < K; ++k)
-            acc[c][k] =
-                s.t > 0 ? _mm512_loadu_ps(reinterpret_cast<const float*>(h.at(s.t - 1, k, tj + c)))
-                        : _mm512_setzero_ps();
-    for (int ti = s.i0; ti < s.i1; ++ti)
-        for (int c = 0; c < P; ++c) {
-            const cplx* a = g.tile(ti, tj + c);
+// The block's tiles of column of tiles tj for channels k0..k0+K-1 (v: channel k0's vectors):
+// K = 2 keeps its sixteen lane sums in registers; further channels come again over the same
+// tiles, from the cache.
+template <int K>
+__attribute__((target("avx512f"))) void chunk_avx512(const tile_store& g, const pass_vectors* v,
+                                                     const signed_imag& si, const block_job& b,
+                                                     int k0, int tj) {
+    __m512 acc[K][W];
+    for (int k = 0; k < K; ++k)
+        for (int c = 0; c < W; ++c) acc[k][c] = _mm512_setzero_ps();
+    for (int ti = b.i0; ti < b.rows_end(tj); ++ti) {
+        const cplx* a = g.tile(ti, tj);
+        if (k0 == 0)
             for (int line = 0; line < 8; ++line)
                 _mm_prefetch(reinterpret_cast<const char*>(a + ahead + 8 * line), _MM_HINT_T0);
-            const float* af = reinterpret_cast<const float*>(a);
-            if (!g.marked(ti, tj + c) || !tile_avx512_scaled<K>(af, v, si, ti, tj + c, acc[c]))
-                tile_avx512<K>(af, v, si, ti, tj + c, acc[c]);
+        const float* af = reinterpret_cast<const float*>(a);
+        if (!g.marked(ti, tj) || !tile_avx512_scaled<K>(af, v, si, k0, ti, tj, acc))
+            tile_avx512<K>(af, v, si, k0, ti, tj, acc);
+    }
+    for (int k = 0; k < K; ++k)
+        _mm512_storeu_ps(reinterpret_cast<float*>(b.to(v[k], k0 + k, tj)), lane_sum8(acc[k]));
+}
+
+__attribute__((target("avx512f"))) void block_avx512(const tile_store& g, const pass_vectors* v,
+                                                     int nch, const signed_imag& si,
+                                                     const block_job& b) {
+    zero_rows(v, nch, b);
+    for (int tj = b.i0; tj < g.tiles(); ++tj)
+        for (int k0 = 0; k0 < nch; k0 += 2) {
+            if (nch - k0 >= 2)
+                chunk_avx512<2>(g, v + k0, si, b, k0, tj);
+            else
+                chunk_avx512<1>(g, v + k0, si, b, k0, tj);
         }
-    for (int c = 0; c < P; ++c)
-        for (int k = 0; k < K; ++k)
-            _mm512_storeu_ps(reinterpret_cast<float*>(hand_on(h, v[k], s, k, tj + c)), acc[c][k]);
-    if (s.t < s.threads - 1) h.done[s.t].store(tj + P, std::memory_order_release);
 }
-
-template <int K>
-__attribute__((target("avx512f"))) void pass_avx512(const tile_store& g, const pass_vectors* v,
-                                                    const signed_imag& si, const share& s,
-                                                    handoff& h) {
-    zero_rows(v, K, s);
-    const int nt = g.tiles();
-    int tj = 0;
-    for (; tj + 2 <= nt; tj += 2) panel_avx512<K, 2>(g, v, si, s, h, tj);
-    if (tj < nt) panel_avx512<K, 1>(g, v, si, s, h, tj);
-}
-
-using vector_fn = void (*)(const tile_store&, const pass_vectors*, const signed_imag&, const share&,
-                           handoff&);
-constexpr vector_fn avx2_kernels[pass_max_channels] = {pass_avx2<1>, pass_avx2<2>, pass_avx2<3>,
-                                                       pass_avx2<4>, pass_avx2<5>, pass_avx2<6>,
-                                                       pass_avx2<7>, pass_avx2<8>};
-constexpr vector_fn avx512_kernels[pass_max_channels] = {
-    pass_avx512<1>, pass_avx512<2>, pass_avx512<3>, pass_avx512<4>,
-    pass_avx512<5>, pass_avx512<6>, pass_avx512<7>, pass_avx512<8>};
 
 #endif
 
-// Runs share t of the pass with the chosen kernel.
-void run_share(pass_kernel kernel, const tile_store& g, const pass_vectors* v, int nch,
-               const signed_imag* si, const share& s, handoff& h) {
+// One block of the pass with the chosen kernel.
+void run_block(pass_kernel kernel, const tile_store& g, const pass_vectors* v, int nch,
+               const signed_imag* si, const block_job& b) {
 #ifdef KORVA_X86
-    if (kernel == pass_kernel::avx512) return avx512_kernels[nch - 1](g, v, *si, s, h);
-    if (kernel == pass_kernel::avx2) return avx2_kernels[nch - 1](g, v, *si, s, h);
+    if (kernel == pass_kernel::avx512) return block_avx512(g, v, nch, *si, b);
+    if (kernel == pass_kernel::avx2) return block_avx2(g, v, nch, *si, b);
 #else
     (void)kernel;
     (void)si;
 #endif
-    pass_scalar(g, v, nch, s, h);
+    block_scalar(g, v, nch, b);
+}
+
+// The transposed sums of column of tiles tj: the first block's, plus each later block's that
+// reaches the column, in block order.
+void fold_column(const pass_vectors* v, int nch, const std::vector<int>& blocks, pass_workspace& ws,
+                 int tj) {
+    for (int k = 0; k < nch; ++k) {
+        cplx* out = v[k].utz + W * tj;
+        for (std::size_t b = 1; b + 1 < blocks.size() && blocks[b] <= tj; ++b) {
+            const cplx* part = ws.at(k, static_cast<int>(b), tj);
+            for (int c = 0; c < W; ++c) out[c] += part[c];
+        }
+    }
 }
 
 }  // namespace
+
+std::vector<int> pass_row_blocks(int nt) {
+    // Stored tiles above tile row I: I nt - I (I - 1) / 2; each block about 1/nb of them.
+    const int nb = std::min(48, nt);
+    const auto above = [nt](long i) { return i * nt - i * (i - 1) / 2; };
+    const long total = above(nt);
+    std::vector<int> b{0};
+    for (int k = 1, i = 0; k <= nb; ++k) {
+        while (i < nt && above(i) * nb < k * total) ++i;
+        if (i > b.back()) b.push_back(i);
+    }
+    if (b.back() != nt) b.push_back(nt);
+    return b;
+}
 
 bool pass_available(pass_kernel kernel) {
     switch (kernel) {
@@ -487,39 +494,34 @@ const char* pass_kernel_name(pass_kernel kernel) {
 }
 
 void stream_pass(const tile_store& g, const pass_vectors* v, int nch, int threads,
-                 pass_kernel kernel) {
+                 pass_kernel kernel, pass_workspace* ws) {
     assert(nch >= 1 && nch <= pass_max_channels);
     const int nt = g.tiles();
     if (nt == 0) return;
     kernel = pass_kernel_used(kernel);
     std::unique_ptr<signed_imag> si;
     if (kernel != pass_kernel::scalar) si = std::make_unique<signed_imag>(v, nch, g.padded());
-    // Every thread needs a share of the tile rows worth the hand-over: eight tile rows.
-    threads = std::clamp(std::min(threads, nt / 8), 1, 64);
-    handoff h(threads, nch, nt);
-    auto body = [&](int t) {
-        const share s{static_cast<int>(static_cast<long>(nt) * t / threads),
-                      static_cast<int>(static_cast<long>(nt) * (t + 1) / threads), t, threads};
-        run_share(kernel, g, v, nch, si.get(), s, h);
-    };
+    const std::vector<int> blocks = pass_row_blocks(nt);
+    const int nb = static_cast<int>(blocks.size()) - 1;
+    pass_workspace own;
+    if (!ws) ws = &own;
+    ws->prepare(nch, nb, nt);
+    // A few tile rows a thread are not worth the threads' start.
+    threads = nt >= 32 ? std::clamp(threads, 1, nb) : 1;
     if (threads == 1) {
-        body(0);
+        for (int b = 0; b < nb; ++b)
+            run_block(kernel, g, v, nch, si.get(), {blocks[b], blocks[b + 1], b, ws});
+        for (int tj = 0; tj < nt; ++tj) fold_column(v, nch, blocks, *ws, tj);
         return;
     }
-#ifdef _OPENMP
 #pragma omp parallel num_threads(threads)
     {
-        // A thread the runtime did not grant leaves its rows to nobody: run them in order.
-        const int got = omp_get_num_threads();
-        if (got == threads) {
-            body(omp_get_thread_num());
-        } else if (omp_get_thread_num() == 0) {
-            for (int t = 0; t < threads; ++t) body(t);
-        }
+#pragma omp for schedule(static)
+        for (int b = 0; b < nb; ++b)
+            run_block(kernel, g, v, nch, si.get(), {blocks[b], blocks[b + 1], b, ws});
+#pragma omp for schedule(static)
+        for (int tj = 0; tj < nt; ++tj) fold_column(v, nch, blocks, *ws, tj);
     }
-#else
-    for (int t = 0; t < threads; ++t) body(t);
-#endif
 }
 
 }  // namespace korva

@@ -70,6 +70,9 @@ TEST(Assembly, BlocksOfTwoAtomsWithTheirSignsAndAmplitudes) {
             const cplx up = gg[(al - 1) + (be - 1) * LDGG_] * a.t.til(1, lp, 2);
             const cplx down = ((l + lp) % 2 ? -1.0f : 1.0f) *
                               (gg[(be - 1) + (al - 1) * LDGG_] * a.t.til(1, l, 1));
+            // Stored: the builder's block alone; A's entries, the reflected half included, are
+            // the design's numbers bit for bit (the axial block is exactly reciprocal).
+            EXPECT_EQ(a.g.upper(al, 7 + be), gg[(al - 1) + (be - 1) * LDGG_]) << al << "," << be;
             EXPECT_EQ(a.g.gt(al, 7 + be), up) << al << "," << be;
             EXPECT_EQ(a.g.gt(7 + be, al), down) << al << "," << be;
         }
@@ -96,22 +99,20 @@ TEST(Assembly, AxialBondKeepsUnequalMOutOfTheRowLists) {
 
 TEST(Assembly, ALayoutChangeClearsWhatALargerLayoutLeft) {
     two_atoms a;
-    // A larger earlier layout (one atom of 17 channels) left entries inside atom 1's block.
-    for (int i = 1; i <= 17; ++i)
-        for (int j = 1; j <= 17; ++j)
-            if (i != j) a.g.gt(i, j) = cplx(9.0f, 9.0f);
+    // A larger earlier layout (one atom of 17 channels) left entries everywhere.
+    for (int i = 1; i <= 24; ++i)
+        for (int j = 1; j <= 24; ++j)
+            if (tile_store::kept(i, j)) a.g.upper(i, j) = cplx(9.0f, 9.0f);
     a.assemble_point(1);
-    for (int i = 1; i <= 7; ++i)
-        for (int j = 1; j <= 7; ++j)
-            if (i != j) {
-                EXPECT_EQ(a.g.gt(i, j), cplx(0.0f, 0.0f)) << i << "," << j;
+    // Every stored entry not above the atoms' block diagonal is zero again.
+    for (int i = 1; i <= 24; ++i)
+        for (int j = 1; j <= 24; ++j)
+            if (tile_store::kept(i, j) && !(i <= 7 && j >= 8 && j <= 17)) {
+                EXPECT_EQ(a.g.upper(i, j), cplx(0.0f, 0.0f)) << i << "," << j;
             }
-    for (int i = 8; i <= 17; ++i)
-        for (int j = 8; j <= 17; ++j)
-            if (i != j) {
-                EXPECT_EQ(a.g.gt(i, j), cplx(0.0f, 0.0f)) << i << "," << j;
-            }
-    EXPECT_EQ(a.g.gt(1, 1), cplx(1.0f, 0.0f));
+    EXPECT_EQ(a.g.atom(7), 1);
+    EXPECT_EQ(a.g.atom(8), 2);
+    EXPECT_EQ(a.g.amplitude(8), a.t.til(1, 0, 2));
 }
 
 TEST(Assembly, MatrixOrderFollowsTheCutOffsOfEveryAtom) {

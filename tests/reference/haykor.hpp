@@ -1,7 +1,9 @@
-// The reference recursion: one diagonal element of the inverse of the stored matrix, by a
-// two-sided Lanczos recursion started on the unit vector of the channel and summed up as a
-// continued fraction, one channel at a time through the row lists. The program's streaming
-// solver (recursion/haykor.hpp) gives the same bits.
+// The reference recursion: one element of the inverse of the stored matrix, by a two-sided
+// Lanczos recursion started on the unit vectors of a channel (or on a start's vectors) and summed
+// up as a continued fraction, one start at a time through the row lists of the full matrix.
+// This is the design's algorithm: on the design's full matrix, started on unit vectors, it has
+// the bits of the program before the half store. The program's streaming solver
+// (recursion/haykor.hpp) agrees with it within single-precision rounding.
 #pragma once
 #include <ostream>
 #include <vector>
@@ -47,5 +49,12 @@ cplx column_times(const matrix_store& m, int i, const std::vector<cplx>& v);
 // only read.
 haykor_result haykor(const matrix_store& m, int n, int r, int minlev, int maxlev, real eps,
                      int iout, std::ostream& out);
+
+// The same recursion started on the vectors of `st` (recursion/haykor.hpp): right and left
+// vectors as given, a(1) = left^T A right and the first vectors A right - a(1) right and
+// A^T left - a(1) left from the products through the row lists. Always two-sided. Started on
+// the unit vectors of r it agrees with the call above within rounding.
+haykor_result haykor(const matrix_store& m, int n, const recursion_start& st, int minlev,
+                     int maxlev, real eps, int iout, std::ostream& out);
 
 }  // namespace korva::reference

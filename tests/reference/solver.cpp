@@ -8,7 +8,7 @@
 namespace korva::reference {
 
 point_solver row_list_solver() {
-    return [](const tile_store& g, const std::vector<int>& channels, real eps, int iout,
+    return [](const tile_store& g, const std::vector<recursion_start>& starts, real eps, int iout,
               std::vector<std::string>& lines) {
         const int n = g.order();
         matrix_store m(n);
@@ -17,9 +17,9 @@ point_solver row_list_solver() {
         m.rebuild_row_lists(n);
         std::vector<haykor_result> out;
         lines.clear();
-        for (const int r : channels) {
+        for (const recursion_start& st : starts) {
             std::ostringstream text;
-            out.push_back(haykor(m, n, r, MINLEV_, MAXLEV_, eps, iout, text));
+            out.push_back(haykor(m, n, st, MINLEV_, MAXLEV_, eps, iout, text));
             lines.push_back(text.str());
         }
         return out;

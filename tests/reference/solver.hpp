@@ -1,5 +1,6 @@
-// The reference solver in the place of the program's streaming recursion: the point's matrix
-// copied into a row-list store, then one recursion per channel through the lists.
+// The reference solver in the place of the program's streaming recursion: the point's full
+// matrix, A = I + G T rebuilt entry by entry from the half store, copied into a row-list store,
+// then one two-sided recursion per start through the lists.
 #pragma once
 #include "driver/run_state.hpp"
 
