@@ -1,6 +1,7 @@
 """korva.cluster, korva.phase_shifts and korva.xas give what korva-cluster, korva-psgen and
 korva-xas give for the same input."""
 
+import dataclasses
 import subprocess
 
 import numpy as np
@@ -90,9 +91,10 @@ def test_normalise_a_measured_spectrum():
 
 
 def test_xas_of_a_polarised_run_takes_the_asked_vector():
-    deck = EXAMPLES / "planar" / "deck.in"
-    both = korva.run_deck(deck, polarisations=[(1, 0, 0), (0, 0, 1)])
-    alone = korva.run_deck(deck, polarisations=[(0, 0, 1)])
+    # The planar molecule, with its cross sections written (IF1 = 1).
+    deck = dataclasses.replace(korva.read_deck(EXAMPLES / "planar" / "deck.in"), if1=1)
+    both = korva.run(deck, polarisations=[(1, 0, 0), (0, 0, 1)])
+    alone = korva.run(deck, polarisations=[(0, 0, 1)])
     second, single = korva.xas(both, polarisation=2), korva.xas(alone)
     assert second.polarisation == single.polarisation.replace("e1", "e2") == "e2 = (0, 0, 1)"
     np.testing.assert_array_equal(second.mu, single.mu)

@@ -58,9 +58,12 @@ void check_curve(const plot::curve& c, const std::string& path, int n) {
 // The names of a polarised run's polarisations: its titles "eK = (x, y, z)", K = 1, 2, ...
 std::vector<std::string> polarisation_names(const plot::plot_file& f) {
     std::vector<std::string> names;
-    for (const plot::title& t : f.titles)
-        if (t.text.starts_with("e" + std::to_string(names.size() + 1) + " = ("))
-            names.push_back(t.text);
+    for (const plot::title& t : f.titles) {
+        std::string head = std::to_string(names.size() + 1);
+        head.insert(head.begin(), 'e');
+        head += " = (";
+        if (t.text.starts_with(head)) names.push_back(t.text);
+    }
     return names;
 }
 
