@@ -40,7 +40,7 @@ make_cluster() {
     "$root/$build/tools/cluster/korva-cluster" "$root/tests/tools/data/cluster/cu_fcc.cif" \
       --absorber Cu --radius 30 --max-atoms "$1" --deck deck.in --psgen cu.psgen \
       > /dev/null 2> cluster.txt &&
-    sed -i 's/^energies .*/energies 1.0 25 10 k/; s/^lmax .*/lmax 4/' cu.psgen &&
+    sed -i 's/^energies .*/energies 1.0 25 10 k/; s/^grid .*/energies 1.0 25 10 k/; s/^lmax .*/lmax 4/' cu.psgen &&
     "$root/$build/tools/psgen/korva-psgen" cu.psgen > /dev/null &&
     sed -i 's|^[-0-9.e]* [0-9]* [-0-9.e]* [0-9]* *\(/ TOLL_lmax.*\)|0 3 0 10   \1|;
             s|^\([-0-9.e]*\)\( *\)/ ESP.*|0   / ESP: chi(k) unweighted, so the .dat holds Xtot|' \
