@@ -109,14 +109,16 @@ def test_ctrl_c_stops_the_run_between_points(scratch):
     """SIGINT while the run computes (the lock released): KeyboardInterrupt once the point
     ends, no plot file written."""
     script = f"""
-import os, signal, threading, time, korva
+import os, signal, sys, threading, time, korva
 def interrupt():
     time.sleep(0.05)
     os.kill(os.getpid(), signal.SIGINT)
 def progress(done, total):  # Ctrl-C from elsewhere while the next points compute
     if done == 1:
         threading.Thread(target=interrupt).start()
-    print(done, total, flush=True)
+    # One write: the interrupt may land inside this callback, between two of print's writes.
+    sys.stdout.write(f"{{done}} {{total}}\\n")
+    sys.stdout.flush()
 try:
     korva.run_deck({str(EXAMPLES / "cu-k" / "deck.in")!r}, progress=progress, plots=".")
 except KeyboardInterrupt:
