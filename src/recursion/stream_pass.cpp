@@ -7,6 +7,10 @@
 #include <memory>
 #include <vector>
 
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
 #include "recursion/simd.hpp"
 
 namespace korva {
@@ -71,10 +75,11 @@ inline cplx lane_sum(const cplx* p) {
     return ((p[0] + p[4]) + (p[2] + p[6])) + ((p[1] + p[5]) + (p[3] + p[7]));
 }
 
-void block_scalar(const tile_store& g, const pass_vectors* v, int nch, const block_job& b) {
-    zero_rows(v, nch, b);
+// The block's tiles of column of tiles tj, every channel.
+void column_scalar(const tile_store& g, const pass_vectors* v, int nch, const block_job& b,
+                   int tj) {
     cplx lane[pass_max_channels][W][W];  // channel, column, row of the tile
-    for (int tj = b.i0; tj < g.tiles(); ++tj) {
+    {
         for (int k = 0; k < nch; ++k)
             for (int c = 0; c < W; ++c) std::fill(lane[k][c], lane[k][c] + W, cplx(0.0f, 0.0f));
         for (int ti = b.i0; ti < b.rows_end(tj); ++ti) {
@@ -175,13 +180,6 @@ __attribute__((target("avx2,fma"))) void chunk_avx2(const tile_store& g, const p
         cplx* to = b.to(v[k], k, tj);
         for (int c = 0; c < W; ++c) lane_sum4(acc[c], to + c);
     }
-}
-
-__attribute__((target("avx2,fma"))) void block_avx2(const tile_store& g, const pass_vectors* v,
-                                                    int nch, const signed_imag& si,
-                                                    const block_job& b) {
-    zero_rows(v, nch, b);
-    for (int tj = b.i0; tj < g.tiles(); ++tj) chunk_avx2(g, v, nch, si, b, tj);
 }
 
 // The multiply-add on eight complex numbers, as madd4.
@@ -400,32 +398,44 @@ __attribute__((target("avx512f"))) void chunk_avx512(const tile_store& g, const 
         _mm512_storeu_ps(reinterpret_cast<float*>(b.to(v[k], k0 + k, tj)), lane_sum8(acc[k]));
 }
 
-__attribute__((target("avx512f"))) void block_avx512(const tile_store& g, const pass_vectors* v,
-                                                     int nch, const signed_imag& si,
-                                                     const block_job& b) {
-    zero_rows(v, nch, b);
-    for (int tj = b.i0; tj < g.tiles(); ++tj)
-        for (int k0 = 0; k0 < nch; k0 += 2) {
-            if (nch - k0 >= 2)
-                chunk_avx512<2>(g, v + k0, si, b, k0, tj);
-            else
-                chunk_avx512<1>(g, v + k0, si, b, k0, tj);
-        }
+__attribute__((target("avx512f"))) void column_avx512(const tile_store& g, const pass_vectors* v,
+                                                      int nch, const signed_imag& si,
+                                                      const block_job& b, int tj) {
+    for (int k0 = 0; k0 < nch; k0 += 2) {
+        if (nch - k0 >= 2)
+            chunk_avx512<2>(g, v + k0, si, b, k0, tj);
+        else
+            chunk_avx512<1>(g, v + k0, si, b, k0, tj);
+    }
 }
 
 #endif
 
-// One block of the pass with the chosen kernel.
-void run_block(pass_kernel kernel, const tile_store& g, const pass_vectors* v, int nch,
-               const signed_imag* si, const block_job& b) {
+// The block's tiles of column of tiles tj with the chosen kernel.
+void run_column(pass_kernel kernel, const tile_store& g, const pass_vectors* v, int nch,
+                const signed_imag* si, const block_job& b, int tj) {
 #ifdef KORVA_X86
-    if (kernel == pass_kernel::avx512) return block_avx512(g, v, nch, *si, b);
-    if (kernel == pass_kernel::avx2) return block_avx2(g, v, nch, *si, b);
+    if (kernel == pass_kernel::avx512) return column_avx512(g, v, nch, *si, b, tj);
+    if (kernel == pass_kernel::avx2) return chunk_avx2(g, v, nch, *si, b, tj);
 #else
     (void)kernel;
     (void)si;
 #endif
-    block_scalar(g, v, nch, b);
+    column_scalar(g, v, nch, b, tj);
+}
+
+// Blocks first..last-1 of the pass, column of tiles by column of tiles: in each column the
+// blocks' tiles follow each other in the store, so one thread reads one run of it instead of a
+// short run per block. Each block's sums are its own and see the columns in the same order as
+// block by block, so the bits are the same.
+void run_blocks(pass_kernel kernel, const tile_store& g, const pass_vectors* v, int nch,
+                const signed_imag* si, const std::vector<int>& blocks, int first, int last,
+                pass_workspace* ws) {
+    for (int b = first; b < last; ++b) zero_rows(v, nch, {blocks[b], blocks[b + 1], b, ws});
+    if (first >= last) return;
+    for (int tj = blocks[first]; tj < g.tiles(); ++tj)
+        for (int b = first; b < last && blocks[b] <= tj; ++b)
+            run_column(kernel, g, v, nch, si, {blocks[b], blocks[b + 1], b, ws}, tj);
 }
 
 // The transposed sums of column of tiles tj: the first block's, plus each later block's that
@@ -509,16 +519,20 @@ void stream_pass(const tile_store& g, const pass_vectors* v, int nch, int thread
     // A few tile rows a thread are not worth the threads' start.
     threads = nt >= 32 ? std::clamp(threads, 1, nb) : 1;
     if (threads == 1) {
-        for (int b = 0; b < nb; ++b)
-            run_block(kernel, g, v, nch, si.get(), {blocks[b], blocks[b + 1], b, ws});
+        run_blocks(kernel, g, v, nch, si.get(), blocks, 0, nb, ws);
         for (int tj = 0; tj < nt; ++tj) fold_column(v, nch, blocks, *ws, tj);
         return;
     }
 #pragma omp parallel num_threads(threads)
     {
-#pragma omp for schedule(static)
-        for (int b = 0; b < nb; ++b)
-            run_block(kernel, g, v, nch, si.get(), {blocks[b], blocks[b + 1], b, ws});
+        // Each thread a run of consecutive blocks, about as many tiles as the others'.
+#ifdef _OPENMP
+        const int t = omp_get_thread_num(), n = omp_get_num_threads();
+#else
+        const int t = 0, n = 1;
+#endif
+        run_blocks(kernel, g, v, nch, si.get(), blocks, nb * t / n, nb * (t + 1) / n, ws);
+#pragma omp barrier
 #pragma omp for schedule(static)
         for (int tj = 0; tj < nt; ++tj) fold_column(v, nch, blocks, *ws, tj);
     }
