@@ -40,6 +40,14 @@ double bounded(const std::string& opt, const std::string& v, double lo, double h
     return x;
 }
 
+// A whole number lo..hi, as `bounded` reads it.
+int whole(const std::string& opt, const std::string& v, double lo, double hi,
+          const std::string& meaning) {
+    const double x = bounded(opt, v, lo, hi, false, meaning);
+    if (x != std::floor(x)) wrong(opt + " " + v + ": " + meaning);
+    return static_cast<int>(x);
+}
+
 std::string element_option(const std::string& v) {
     try {
         return psgen::element_symbol(psgen::parse_element(v));
@@ -112,11 +120,8 @@ bool file_option(const std::vector<std::string>& args, std::size_t& i, options& 
     } else if (a == "--compare") {
         o.compare = value_after(args, i);
     } else if (a == "--polarisation") {
-        const std::string v = value_after(args, i);
-        const std::string meaning = "the polarisation is its number K of the run, from 1";
-        const double k = bounded(a, v, 1.0, 1e6, false, meaning);
-        if (k != std::floor(k)) wrong(a + " " + v + ": " + meaning);
-        o.polarisation = static_cast<int>(k);
+        o.polarisation = whole(a, value_after(args, i), 1.0, 1e6,
+                               "the polarisation is its number K of the run, from 1");
     } else {
         return false;
     }
@@ -165,11 +170,8 @@ bool comparison_option(const std::vector<std::string>& args, std::size_t& i, opt
         o.window.hi = bounded(a, value_after(args, i), -max_window, max_window, false, meaning);
         if (!(o.window.lo < o.window.hi)) wrong("--window: " + meaning);
     } else if (a == "--max-iterations") {
-        const std::string v = value_after(args, i);
-        const std::string meaning = "the iterations must be a whole number from 1";
-        const double n = bounded(a, v, 1.0, max_iterations_limit, false, meaning);
-        if (n != std::floor(n)) wrong(a + " " + v + ": " + meaning);
-        o.max_iterations = static_cast<int>(n);
+        o.max_iterations = whole(a, value_after(args, i), 1.0, max_iterations_limit,
+                                 "the iterations must be a whole number from 1");
     } else {
         return false;
     }
