@@ -3,7 +3,6 @@
 // trajectory against its frames, the run folder's script repeating the run, copper against the
 // measured foil with a fit, and bad input refused before anything runs.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
@@ -26,17 +25,10 @@ using test::read_file;
 const fs::path source = KORVA_SOURCE_DIR;
 const fs::path cluster_data = source / "tests/tools/data/cluster";
 
-struct tool_run {
-    int status = -1;
-    std::string out, err;
-};
+using tool_run = test::program_run;
 
 tool_run xanes_in(const fs::path& dir, const std::string& args) {
-    const std::string cmd = "cd '" + dir.string() + "' && '" + KORVA_XANES_BINARY + "' " + args +
-                            " > out.txt 2> err.txt";
-    const int raw = std::system(cmd.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), read_file(dir / "out.txt"),
-            read_file(dir / "err.txt")};
+    return test::run_command(dir, std::string("'") + KORVA_XANES_BINARY + "' " + args);
 }
 
 // A path in single quotes, for the shell.

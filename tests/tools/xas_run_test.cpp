@@ -2,7 +2,6 @@
 // summary, the XDI read back by a plain reader, the Fermi level from the data files' headers,
 // pictures, and bad input refused with one line, its exit status and no file written.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
@@ -27,17 +26,10 @@ using test::write_file;
 const fs::path source = KORVA_SOURCE_DIR;
 const fs::path expected_dir = source / "tests/tools/data/xas";
 
-struct tool_run {
-    int status = -1;
-    std::string out, err;
-};
+using tool_run = test::program_run;
 
 tool_run xas_in(const fs::path& dir, const std::string& args) {
-    const std::string cmd =
-        "cd '" + dir.string() + "' && '" + KORVA_XAS_BINARY + "' " + args + " > out.txt 2> err.txt";
-    const int raw = std::system(cmd.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), read_file(dir / "out.txt"),
-            read_file(dir / "err.txt")};
+    return test::run_command(dir, std::string("'") + KORVA_XAS_BINARY + "' " + args);
 }
 
 // The cu-k example's deck and data in a scratch folder, run by korva once for all the tests.
@@ -148,8 +140,7 @@ void copy_without_fermi(const fs::path& d) {
     for (const char* f : {"cu_fcc.ps", "cu_fcc.xs"}) {
         std::string text = read_file(d / f);
         const auto at = text.find(" | E_F ");
-        if (at != std::string::npos && at < text.find('\n'))
-            text.erase(at, text.find('\n') - at);
+        if (at != std::string::npos && at < text.find('\n')) text.erase(at, text.find('\n') - at);
         write_file(d / f, text);
     }
 }
@@ -165,7 +156,8 @@ TEST(xas_run, the_fermi_level_comes_from_the_data_files_headers) {
     }
     const tool_run r = xas_in(d, "deck.in -o headers.xdi");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("0.6 Ry (the headers of cu_fcc.ps and cu_fcc.xs)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("0.6 Ry (the headers of cu_fcc.ps and cu_fcc.xs)"), std::string::npos)
+        << r.out;
     ASSERT_EQ(xas_in(d, "deck.in -o option.xdi --fermi 0.6").status, 0);
     const xdi_file from_headers = read_xdi(d / "headers.xdi");
     const xdi_file from_option = read_xdi(d / "option.xdi");
